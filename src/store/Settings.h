@@ -1,0 +1,63 @@
+// The settings file "setup.ini" beside the program, and locating the board
+// folder at start-up.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "Define/Platform.h"
+
+namespace solne {
+
+// Reads a value the way Windows profile functions do: section and key names
+// match case-insensitively, blanks around key, "=" and value are ignored, one
+// outer pair of matching quotes is removed, ";" starts a comment line, the
+// first matching section and key win, CR LF / LF / CR all end a line. A
+// missing file, section or key gives "". A file that is not valid UTF-8 is
+// read as code page 932.
+std::string ReadProfileString(FileSystem& fs, const std::string& file,
+                              const std::string& section, const std::string& key);
+
+// Writes a value the way Windows profile functions do: an existing key keeps
+// its line, spelling and place; a new key goes after the last key of its
+// section; a new section is appended; every other line stays byte for byte;
+// CR LF line ends. The file is replaced atomically (temporary file, then
+// rename). Returns 0 or an errno value.
+int WriteProfileString(FileSystem& fs, const std::string& file,
+                       const std::string& section, const std::string& key,
+                       const std::string& value);
+
+// The board folder and the two data files in it.
+struct BoardPaths {
+    std::string InstalledPath;
+    std::string UserFilePath;   // InstalledPath + "/user.txt"
+    std::string GroupFilePath;  // InstalledPath + "/group.txt"
+    std::string UserFolder() const;  // InstalledPath + "/user"
+    static BoardPaths For(const std::string& installedPath);
+};
+
+// "setup.ini" in the program's own folder.
+std::string SetupIniPath();
+
+// The message shown while the data files cannot be found.
+extern const char* const kFolderPromptMessage;
+
+struct LocateOutcome {
+    bool cancelled = false;  // the user cancelled the folder chooser
+    BoardPaths paths;
+    bool prompted = false;   // the message and chooser were shown
+    // When the settings file could not be written: the reason ("" when fine).
+    std::string settingsWriteError;
+};
+
+// Locates the board folder: reads "InstalledPath" of section "Script"; while
+// "user.txt" or "group.txt" is missing there, shows the message and asks for
+// a folder (chooseFolder returns nullopt on cancel, which ends the search with
+// nothing written). After a prompt the chosen folder is written to the
+// settings file.
+LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath,
+                                 const std::function<void(const std::string&)>& showMessage,
+                                 const std::function<std::optional<std::string>()>& chooseFolder);
+
+}  // namespace solne

@@ -1,0 +1,91 @@
+#include "TempBoard.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <algorithm>
+
+#include "Define/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace solne::test {
+
+TempDir::TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "solne-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Give write permission back everywhere so removal works as non-root too.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code ignore;
+        if (!it->is_symlink(ignore))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignore);
+    }
+    fs::remove_all(path_, ec);
+}
+
+std::string Sjis(std::string_view utf8) {
+    std::string out;
+    if (!Utf8ToCp932(utf8, out)) {
+        std::fprintf(stderr, "Sjis: no code page 932 form for \"%.*s\"\n", int(utf8.size()), utf8.data());
+        std::abort();
+    }
+    return out;
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+    fs::path p(path);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), std::streamsize(bytes.size()));
+    if (!f) {
+        std::fprintf(stderr, "WriteBytes: cannot write %s\n", path.c_str());
+        std::abort();
+    }
+}
+
+std::string ReadBytes(const std::string& path, bool* exists) {
+    std::ifstream f(path, std::ios::binary);
+    if (exists) *exists = bool(f);
+    if (!f) return {};
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool PathExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::vector<std::string> ListNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string SjisLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (auto& l : lines) text += l + "\r\n";
+    return Sjis(text);
+}
+
+void WriteBoard(const std::string& folder, const BoardFiles& board) {
+    WriteBytes(folder + "/user.txt", SjisLines(board.userLines));
+    WriteBytes(folder + "/group.txt", SjisLines(board.groupLines));
+    fs::create_directories(folder + "/user");
+    for (auto& [id, lines] : board.perUser) WriteBytes(folder + "/user/" + id + ".txt", SjisLines(lines));
+}
+
+}  // namespace solne::test
