@@ -89,4 +89,8 @@ bool Utf8ToCp932(std::string_view utf8, std::string& cp932, size_t* badOffset = 
 // Whether the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
+// Offset of the first ill-formed UTF-8 sequence, std::string_view::npos when
+// the bytes are valid UTF-8.
+size_t Utf8ErrorOffset(std::string_view bytes);
+
 }  // namespace solne

@@ -26,7 +26,10 @@ struct LoadError {
 // of a field are skipped; an unquoted field ends at a comma or the line end
 // and loses trailing spaces; a quoted field is the text up to its closing
 // quote, and what follows it up to the next comma or line end is ignored.
-// The fields are still code page 932 bytes.
+// The reader converts nothing: the fields are in the input's own encoding.
+// Commas, quotes, blanks and line ends never occur inside a multi-byte
+// character of code page 932 or UTF-8, so either may be split. The loader
+// decodes a whole data file first and splits the UTF-8 text.
 struct FieldLine {
     int number = 0;                   // 1-based line number in the file
     std::vector<std::string> fields;  // raw bytes of each field
@@ -61,8 +64,10 @@ public:
 private:
     std::string folder_;
     std::vector<DirEntry> entries_;
-    std::unordered_map<std::string, size_t> exact_;                 // regular files only
-    std::unordered_map<std::string, std::vector<size_t>> folded_;  // lower-case name
+    std::unordered_map<std::string, size_t> exact_;  // regular files only
+    // Lower-case name to regular files; built on the first lookup that needs it.
+    mutable std::unordered_map<std::string, std::vector<size_t>> folded_;
+    mutable bool foldedBuilt_ = false;
 };
 
 // Lower-cases ASCII letters (the case folding used for per-user file names).
@@ -100,8 +105,9 @@ uint64_t HashBytes(std::string_view bytes);  // FNV-1a 64
 struct LoadedBoard {
     UserTable Users;
     GroupTable Groups;
-    std::vector<UserSource> userSources;    // one per user slot read
-    std::vector<GroupSource> groupSources;  // one per group slot read
+    // One per slot; the one blank slot of a file without records has line 0.
+    std::vector<UserSource> userSources;
+    std::vector<GroupSource> groupSources;
     FileSnapshot userFile;
     FileSnapshot groupFile;
 };

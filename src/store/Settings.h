@@ -15,7 +15,7 @@ namespace solne {
 // outer pair of matching quotes is removed, ";" starts a comment line, the
 // first matching section and key win, CR LF / LF / CR all end a line. A
 // missing file, section or key gives "". A file that is not valid UTF-8 is
-// read as code page 932.
+// read as code page 932. A UTF-8 byte-order mark at the start is skipped.
 std::string ReadProfileString(FileSystem& fs, const std::string& file,
                               const std::string& section, const std::string& key);
 
@@ -23,7 +23,11 @@ std::string ReadProfileString(FileSystem& fs, const std::string& file,
 // its line, spelling and place; a new key goes after the last key of its
 // section; a new section is appended; every other line stays byte for byte;
 // CR LF line ends. The file is replaced atomically (temporary file, then
-// rename). Returns 0 or an errno value.
+// rename). A value that would not read back unchanged (blanks at either end,
+// or one outer pair of matching quotes) is written in double quotes. A file
+// in code page 932 stays so when the value has a form there, else the whole
+// file is rewritten in UTF-8. Returns 0 or an errno value (EINVAL for a line
+// break in the value).
 int WriteProfileString(FileSystem& fs, const std::string& file,
                        const std::string& section, const std::string& key,
                        const std::string& value);
@@ -47,7 +51,8 @@ struct LocateOutcome {
     bool cancelled = false;  // the user cancelled the folder chooser
     BoardPaths paths;
     bool prompted = false;   // the message and chooser were shown
-    // When the settings file could not be written: the reason ("" when fine).
+    // When the settings file could not be written: "<file>: <reason>" ("" when
+    // fine). The folder found is still in `paths`.
     std::string settingsWriteError;
 };
 

@@ -1,0 +1,349 @@
+// Reading the board folder into the user and group tables.
+#include "store/Load.h"
+
+#include <cerrno>
+
+namespace solne {
+
+namespace {
+
+constexpr const char* kUnreadable = "ファイルを読み込めません";
+constexpr const char* kNotCp932 = "コードページ932(Shift_JIS)として読めないバイトがあります";
+constexpr const char* kOpenQuote = "二重引用符が閉じていません";
+constexpr const char* kTooManyLines = "行が多すぎます(最大32,767行)";
+constexpr const char* kUnsafeId = "ユーザーIDに「/」「\\」またはNUL文字が含まれています";
+
+LoadError ErrorAt(const std::string& file, int line, std::string problem) {
+    return LoadError{file, line, std::move(problem)};
+}
+
+LoadError ReadError(const std::string& file, int err) {
+    return ErrorAt(file, 0, std::string(kUnreadable) + "(" + ErrnoText(err) + ")");
+}
+
+// Length of the line end at `i` (CR LF, LF or a lone CR), 0 when none.
+size_t LineEndAt(std::string_view s, size_t i) {
+    if (i >= s.size()) return 0;
+    if (s[i] == '\n') return 1;
+    if (s[i] == '\r') return (i + 1 < s.size() && s[i + 1] == '\n') ? 2 : 1;
+    return 0;
+}
+
+size_t FindLineEnd(std::string_view s, size_t from) {
+    for (size_t i = from; i < s.size(); ++i)
+        if (s[i] == '\r' || s[i] == '\n') return i;
+    return s.size();
+}
+
+// 1-based number of the line that holds byte `offset`.
+int LineOfOffset(std::string_view s, size_t offset) {
+    int line = 1;
+    for (size_t i = 0; i < offset && i < s.size();) {
+        size_t eol = LineEndAt(s, i);
+        if (eol == 0) {
+            ++i;
+        } else {
+            if (i + eol > offset) break;  // offset inside a CR LF pair
+            ++line;
+            i += eol;
+        }
+    }
+    return line;
+}
+
+// Splits one line (without its line end) into fields. False on an
+// unterminated quote.
+bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
+    fields.clear();
+    size_t p = 0;
+    const size_t n = line.size();
+    for (;;) {
+        while (p < n && (line[p] == ' ' || line[p] == '\t')) ++p;
+        size_t comma;
+        if (p < n && line[p] == '"') {
+            size_t close = line.find('"', p + 1);
+            if (close == std::string_view::npos) return false;
+            fields.emplace_back(line.substr(p + 1, close - p - 1));
+            comma = line.find(',', close + 1);  // text after the quote is ignored
+        } else {
+            comma = line.find(',', p);
+            size_t end = comma == std::string_view::npos ? n : comma;
+            while (end > p && line[end - 1] == ' ') --end;
+            fields.emplace_back(line.substr(p, end - p));
+        }
+        if (comma == std::string_view::npos) return true;
+        p = comma + 1;
+    }
+}
+
+// Reads a whole data file ("user.txt" or "group.txt") as UTF-8 field lines.
+std::optional<LoadError> ReadDataFile(FileSystem& fs, const std::string& path,
+                                      std::vector<FieldLine>& lines, FileSnapshot& snapshot) {
+    FileStat st;
+    int err = fs.Stat(path, st);
+    if (err != 0) return ReadError(path, err);
+    std::string bytes;
+    err = fs.ReadFile(path, bytes);
+    if (err != 0) return ReadError(path, err);
+    snapshot = SnapshotOf(true, st, bytes);
+
+    std::string text;
+    size_t bad = 0;
+    if (!Cp932ToUtf8(bytes, text, &bad)) return ErrorAt(path, LineOfOffset(bytes, bad), kNotCp932);
+    if (auto e = ReadFieldLines(text, lines)) {
+        e->file = path;
+        return e;
+    }
+    if (lines.size() > size_t(kMaxSlots)) return ErrorAt(path, lines[kMaxSlots].number, kTooManyLines);
+    return std::nullopt;
+}
+
+std::optional<LoadError> CheckFieldCount(const std::string& path, const FieldLine& line, size_t want) {
+    if (line.fields.size() == want) return std::nullopt;
+    return ErrorAt(path, line.number,
+                   "項目の数が正しくありません(" + std::to_string(want) + "個のところ" +
+                       std::to_string(line.fields.size()) + "個)");
+}
+
+std::optional<LoadError> ParseGroupNo(const std::string& path, const FieldLine& line,
+                                      const std::string& field, int16_t& out) {
+    if (ParseNumberField(field, out)) return std::nullopt;
+    return ErrorAt(path, line.number,
+                   "グループ番号が-32768～32767の整数ではありません(「" + field + "」)");
+}
+
+// "group.txt", read once: its records in file order, and for every group
+// number the slot of the last line that carries it.
+struct GroupFile {
+    std::vector<GroupInfo> records;
+    std::vector<int> lines;
+    std::vector<int> lastSlotOf = std::vector<int>(65536, -1);  // by number + 32768
+    FileSnapshot snapshot;
+
+    const std::string* NameOf(int16_t no) const {
+        int slot = lastSlotOf[size_t(int(no) + 32768)];
+        return slot < 0 ? nullptr : &records[size_t(slot)].GroupName;
+    }
+};
+
+std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& path, GroupFile& out) {
+    std::vector<FieldLine> lines;
+    if (auto e = ReadDataFile(fs, path, lines, out.snapshot)) return e;
+    out.records.reserve(lines.size());
+    for (auto& line : lines) {
+        if (auto e = CheckFieldCount(path, line, 2)) return e;
+        GroupInfo g;
+        if (auto e = ParseGroupNo(path, line, line.fields[0], g.GroupNo)) return e;
+        g.GroupName = std::move(line.fields[1]);
+        out.lastSlotOf[size_t(int(g.GroupNo) + 32768)] = int(out.records.size());
+        out.records.push_back(std::move(g));
+        out.lines.push_back(line.number);
+    }
+    return std::nullopt;
+}
+
+// A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
+// as bytes. Missing lines read as empty.
+std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& path, UserInfo& user,
+                                         UserSource& source) {
+    std::string bytes;
+    int err = fs.ReadFile(path, bytes);
+    if (err != 0) return ReadError(path, err);
+
+    std::string_view rest(bytes);
+    std::string_view line[3];
+    for (auto& l : line) {
+        size_t end = FindLineEnd(rest, 0);
+        l = rest.substr(0, end);
+        rest.remove_prefix(end + LineEndAt(rest, end));
+    }
+
+    std::string nameLine;
+    if (!Cp932ToUtf8(line[0], nameLine)) return ErrorAt(path, 1, kNotCp932);
+    size_t eq = nameLine.find('=');
+    if (eq != std::string::npos) {
+        size_t next = nameLine.find('=', eq + 1);
+        user.UserName = nameLine.substr(eq + 1, next == std::string::npos ? std::string::npos : next - eq - 1);
+    }
+    for (char c : nameLine) source.nameLineEquals += c == '=';
+    user.StatusLine = std::string(line[1]);
+    user.PlanLine = std::string(line[2]);
+    return std::nullopt;
+}
+
+// Load users: "user.txt" in file order, each with its per-user file and the
+// name of its group.
+std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, const GroupFile& groups,
+                                   LoadedBoard& board) {
+    std::vector<FieldLine> lines;
+    if (auto e = ReadDataFile(fs, paths.UserFilePath, lines, board.userFile)) return e;
+
+    UserFolderIndex folder;
+    if (int err = folder.Build(fs, paths.UserFolder()); err != 0)
+        return ErrorAt(paths.UserFolder(), 0, "フォルダの一覧を読み込めません(" + ErrnoText(err) + ")");
+
+    board.Users.reserve(lines.size());
+    board.userSources.reserve(lines.size());
+    for (auto& line : lines) {
+        if (auto e = CheckFieldCount(paths.UserFilePath, line, 3)) return e;
+        UserInfo user;
+        UserSource source;
+        source.line = line.number;
+        user.UserId = std::move(line.fields[0]);
+        user.PassWord = std::move(line.fields[1]);
+        if (auto e = ParseGroupNo(paths.UserFilePath, line, line.fields[2], user.GroupNo)) return e;
+        if (!IdIsSafePath(user.UserId)) return ErrorAt(paths.UserFilePath, line.number, kUnsafeId);
+
+        if (auto match = folder.Find(UserFileName(user.UserId))) {
+            source.perUserFile = match->name;
+            source.caseOnly = match->caseOnly;
+            if (auto e = ReadPerUserFile(fs, JoinPath(folder.Folder(), match->name), user, source)) return e;
+        }
+        if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;
+
+        board.Users.push_back(std::move(user));
+        board.userSources.push_back(std::move(source));
+    }
+    if (board.Users.empty()) {
+        board.Users.emplace_back();
+        board.userSources.emplace_back();
+    }
+    return std::nullopt;
+}
+
+// Load groups: the records of "group.txt" in file order.
+void LoadGroups(GroupFile& groups, LoadedBoard& board) {
+    board.Groups = std::move(groups.records);
+    board.groupFile = groups.snapshot;
+    for (int line : groups.lines) board.groupSources.push_back(GroupSource{line});
+    if (board.Groups.empty()) {
+        board.Groups.emplace_back();
+        board.groupSources.emplace_back();
+    }
+}
+
+}  // namespace
+
+std::string LoadError::ToString() const {
+    if (line > 0) return file + ":" + std::to_string(line) + ": " + problem;
+    return file + ": " + problem;
+}
+
+std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out) {
+    out.clear();
+    int number = 0;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        ++number;
+        size_t end = FindLineEnd(bytes, i);
+        std::string_view line = bytes.substr(i, end - i);
+        i = end + LineEndAt(bytes, end);
+        if (line.empty()) continue;
+        FieldLine fl;
+        fl.number = number;
+        if (!SplitFields(line, fl.fields)) {
+            out.clear();
+            return LoadError{"", number, kOpenQuote};
+        }
+        out.push_back(std::move(fl));
+    }
+    return std::nullopt;
+}
+
+bool ParseNumberField(std::string_view field, int16_t& out) {
+    if (field.empty()) {
+        out = 0;
+        return true;
+    }
+    size_t i = 0;
+    bool negative = false;
+    if (field[0] == '+' || field[0] == '-') {
+        negative = field[0] == '-';
+        i = 1;
+    }
+    if (i == field.size()) return false;
+    int value = 0;
+    for (; i < field.size(); ++i) {
+        char c = field[i];
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+        if (value > 32768) return false;
+    }
+    if (negative) value = -value;
+    if (value < kMinGroupNo || value > kMaxGroupNo) return false;
+    out = int16_t(value);
+    return true;
+}
+
+int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
+    folder_ = folder;
+    entries_.clear();
+    exact_.clear();
+    folded_.clear();
+    int err = fs.ListDir(folder, entries_);
+    if (err == ENOENT) return 0;
+    if (err != 0) return err;
+    foldedBuilt_ = false;
+    exact_.reserve(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].isRegular) exact_.emplace(entries_[i].name, i);
+    return 0;
+}
+
+std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& fileName) const {
+    if (auto it = exact_.find(fileName); it != exact_.end()) return Match{entries_[it->second].name, false};
+    if (!foldedBuilt_) {
+        folded_.reserve(exact_.size());
+        for (size_t i = 0; i < entries_.size(); ++i)
+            if (entries_[i].isRegular) folded_[FoldCase(entries_[i].name)].push_back(i);
+        foldedBuilt_ = true;
+    }
+    auto it = folded_.find(FoldCase(fileName));
+    if (it == folded_.end() || it->second.size() != 1) return std::nullopt;
+    return Match{entries_[it->second.front()].name, true};
+}
+
+std::string FoldCase(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return out;
+}
+
+std::string UserFileName(const std::string& userId) { return userId + ".txt"; }
+
+bool IdIsSafePath(std::string_view userId) {
+    return userId.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+uint64_t HashBytes(std::string_view bytes) {
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+FileSnapshot SnapshotOf(bool exists, const FileStat& st, std::string_view content) {
+    FileSnapshot s;
+    if (!exists) return s;
+    s.exists = true;
+    s.size = st.size;
+    s.mtimeNs = st.mtimeNs;
+    s.hash = HashBytes(content);
+    return s;
+}
+
+std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out) {
+    out = LoadedBoard{};
+    LoadedBoard board;
+    GroupFile groups;
+    if (auto e = ReadGroupFile(fs, paths.GroupFilePath, groups)) return e;
+    if (auto e = LoadUsers(fs, paths, groups, board)) return e;
+    LoadGroups(groups, board);
+    out = std::move(board);
+    return std::nullopt;
+}
+
+}  // namespace solne
