@@ -8,15 +8,16 @@
 #include "Define/Define.h"
 #include "Define/Platform.h"
 #include "store/Load.h"
+#include "store/SafeWrite.h"
 #include "store/Settings.h"
 
 namespace solne {
 
 struct SaveFailure {
     std::string file;    // path of the file concerned (or the record, for a refused value)
-    std::string step;    // what was being done ("書き込み", "削除", ...)
-    std::string reason;  // why it failed
-    std::string ToString() const;  // one line for the failure message
+    std::string step;    // what was being done ("書き込み", "削除", ...; the field, for a refused value)
+    std::string reason;  // why it failed (the errno text, or the character refused)
+    std::string ToString() const;  // one line for the failure message: "file（step）: reason"
 };
 
 struct SaveReport {
@@ -29,6 +30,9 @@ struct SaveReport {
 // Saves the board. Never shows anything. Changes `users` only to record the
 // status and plan lines it wrote into each per-user file. `snapshots`, when
 // given, is updated for "user.txt" and "group.txt" as soon as each is written.
+// A value the writer's rule refuses stops the save before its first write;
+// any other failure is reported and the save goes on with the next file
+// (pruning waits for a written "user.txt").
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot = nullptr,
                      FileSnapshot* groupSnapshot = nullptr);
@@ -41,14 +45,5 @@ std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable&
 // delete (the same rule the save uses).
 std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths& paths,
                                                const UserTable& users);
-
-// Replaces a file's content safely: temporary file in the same folder, old
-// permission bits (and owner when running as root), optional fsync, rename.
-// Where renaming would change the owner or group, or the file has several
-// hard links, the file is rewritten in place instead. A symbolic link is
-// followed. No temporary file stays after a failure. Returns 0 or an errno
-// value and the step that failed.
-int ReplaceFile(FileSystem& fs, const std::string& path, std::string_view content,
-                bool sync, std::string& failedStep);
 
 }  // namespace solne

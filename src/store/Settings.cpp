@@ -2,9 +2,10 @@
 // search for the board folder at start-up.
 #include "store/Settings.h"
 
+#include "store/SafeWrite.h"
+
 #include <cerrno>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace solne {
@@ -149,33 +150,6 @@ std::string ToUtf8File(std::string_view cp932) {
     return utf8;
 }
 
-// Writes `content` to a temporary file beside `path` and renames it over
-// `path`. The temporary file never stays behind.
-int ReplaceAtomically(FileSystem& fs, const std::string& path, std::string_view content,
-                      const FileStat* old) {
-    std::string target = path;
-    if (old && old->isLink) {
-        std::string real;
-        if (fs.RealPath(path, real) == 0) target = real;
-    }
-    std::string tmp;
-    int fd = -1;
-    int err = EEXIST;
-    for (int n = 0; n < 100 && err == EEXIST; ++n) {
-        tmp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(n);
-        err = fs.OpenWrite(tmp, true, 0666, fd);
-    }
-    if (err != 0) return err;
-    err = fs.Write(fd, content);
-    if (err == 0) err = fs.Sync(fd);
-    int closeErr = fs.Close(fd);
-    if (err == 0) err = closeErr;
-    if (err == 0 && old) err = fs.Chmod(tmp, old->mode);
-    if (err == 0) err = fs.Rename(tmp, target);
-    if (err != 0) fs.Unlink(tmp);
-    return err;
-}
-
 }  // namespace
 
 std::string ReadProfileString(FileSystem& fs, const std::string& file, const std::string& section,
@@ -241,7 +215,8 @@ int WriteProfileString(FileSystem& fs, const std::string& file, const std::strin
         out.append("[").append(section).append("]\r\n");
         out.append(key).append("=").append(encodedValue).append("\r\n");
     }
-    return ReplaceAtomically(fs, file, out, exists ? &st : nullptr);
+    std::string failedStep;
+    return ReplaceFile(fs, file, out, true, failedStep);
 }
 
 std::string BoardPaths::UserFolder() const { return JoinPath(InstalledPath, "user"); }

@@ -1,0 +1,397 @@
+// Writing the tables back into the board folder, in this order: "user.txt",
+// every per-user file, pruning of the per-user folder, "group.txt". Every
+// file is replaced as a whole (never left half-written), every failure is
+// reported with its file, step and reason, and a per-user file keeps the
+// status and plan lines the board system wrote into it.
+#include "store/Save.h"
+
+#include <cerrno>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "store/TextRules.h"
+
+namespace solne {
+
+namespace {
+
+// Steps named in failure reports.
+constexpr const char* kStepAttributes = "属性の変更";
+constexpr const char* kStepInfo = "情報の取得";
+constexpr const char* kStepRead = "読み込み";
+constexpr const char* kStepDelete = "削除";
+constexpr const char* kStepList = "一覧の取得";
+constexpr const char* kStepPrune = "不要なファイルの削除";
+constexpr const char* kStepUserFile = "ユーザーファイル";
+
+constexpr const char* kPruneSkipped = "「user.txt」を書き込めなかったため行いませんでした";
+constexpr const char* kUnsafeId = "ユーザーIDに「/」または「\\」が含まれているため書き込みません";
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kNameKey = "username=";
+constexpr std::string_view kNewStatus = "status=0";
+constexpr std::string_view kNewPlan = "plan=";
+
+// ------------------------------------------------------------ content
+
+// Shows a value inside a message on one line.
+std::string ShowValue(std::string_view v) {
+    std::string out;
+    for (char c : v) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else out += c;
+    }
+    return out;
+}
+
+std::string UserRecord(size_t slot, const UserInfo& u) {
+    return "ユーザー " + std::to_string(slot + 1) + "件目「" + ShowValue(u.UserId) + "」";
+}
+
+std::string GroupRecord(size_t slot, const GroupInfo& g) {
+    return "グループ " + std::to_string(slot + 1) + "件目「" + ShowValue(g.GroupName) + "」";
+}
+
+// Everything the save writes, encoded before the first write.
+struct Prepared {
+    std::string userTxt;
+    std::string groupTxt;
+    std::vector<std::string> nameLines;  // per user slot: "username=..." and CR LF
+};
+
+// Runs the writer's rule over both tables, fills `out`, and returns every
+// value it refuses.
+std::vector<SaveFailure> Prepare(const UserTable& users, const GroupTable& groups, Prepared& out) {
+    std::vector<SaveFailure> refused;
+    std::string bytes, problem;
+    auto encode = [&](std::string_view value, FieldPlace place, const std::string& record,
+                      const char* field, std::string& into) {
+        if (EncodeField(value, place, bytes, problem)) into += bytes;
+        else refused.push_back(SaveFailure{record, field, problem});
+    };
+
+    out.nameLines.resize(users.size());
+    for (size_t i = 0; i < users.size(); ++i) {
+        const UserInfo& u = users[i];
+        std::string record = UserRecord(i, u);
+        encode(u.UserId, FieldPlace::UserTxt, record, "ユーザーID", out.userTxt);
+        out.userTxt += ',';
+        encode(u.PassWord, FieldPlace::UserTxt, record, "パスワード", out.userTxt);
+        out.userTxt += ',';
+        out.userTxt += std::to_string(u.GroupNo);
+        out.userTxt += kCrLf;
+
+        std::string& line = out.nameLines[i];
+        line = kNameKey;
+        encode(u.UserName, FieldPlace::NameLine, record, "ユーザー(表示)名", line);
+        line += kCrLf;
+    }
+    for (size_t i = 0; i < groups.size(); ++i) {
+        const GroupInfo& g = groups[i];
+        out.groupTxt += std::to_string(g.GroupNo);
+        out.groupTxt += ',';
+        encode(g.GroupName, FieldPlace::GroupTxt, GroupRecord(i, g), "グループ名", out.groupTxt);
+        out.groupTxt += kCrLf;
+    }
+    return refused;
+}
+
+// One line of a per-user file: its text and its line end ("" for a last
+// line without one). CR LF, LF and a lone CR each end a line.
+struct Line {
+    std::string_view text;
+    std::string_view end;
+};
+
+Line TakeLine(std::string_view& rest) {
+    size_t at = rest.find_first_of("\r\n");
+    if (at == std::string_view::npos) {
+        Line l{rest, {}};
+        rest = {};
+        return l;
+    }
+    size_t len = rest[at] == '\r' && at + 1 < rest.size() && rest[at + 1] == '\n' ? 2 : 1;
+    Line l{rest.substr(0, at), rest.substr(at, len)};
+    rest.remove_prefix(at + len);
+    return l;
+}
+
+// A per-user file as the save writes it.
+struct PerUserContent {
+    std::string bytes;
+    std::string status;  // line 2 as written
+    std::string plan;    // line 3 as written
+};
+
+// The new name line, then everything after the current file's first line
+// byte for byte; a missing or empty status or plan line gets its new-user
+// form. With no current file: the name line, "status=0" and "plan=".
+PerUserContent PerUserFileContent(const std::string& nameLine, const std::string* current) {
+    std::string_view rest = current ? std::string_view(*current) : std::string_view();
+    TakeLine(rest);
+    std::string_view afterName = rest;
+    Line status = TakeLine(rest);
+    Line plan = TakeLine(rest);
+
+    PerUserContent c;
+    c.status = status.text.empty() ? kNewStatus : status.text;
+    c.plan = plan.text.empty() ? kNewPlan : plan.text;
+    c.bytes = nameLine;
+    if (!status.text.empty() && !plan.text.empty()) {
+        c.bytes += afterName;
+    } else {
+        c.bytes += c.status;
+        c.bytes += status.end.empty() ? kCrLf : status.end;
+        c.bytes += c.plan;
+        c.bytes += plan.end.empty() ? kCrLf : plan.end;
+        c.bytes += rest;
+    }
+    return c;
+}
+
+// ------------------------------------------------------ per-user files
+
+// One file of the per-user folder and the slots that write it. Slots that
+// find the same file share it; the last of them gives the name line.
+struct UserFile {
+    std::string name;     // its name in the per-user folder
+    bool existed = false;
+    size_t lastSlot = 0;
+    std::vector<size_t> slots;
+};
+
+struct UserFilePlan {
+    std::vector<UserFile> files;       // in the order of their first slot
+    std::vector<size_t> unsafeSlots;   // IDs that would leave the folder
+};
+
+// Finds every slot's file: through the folder's listing (exact name, else
+// the one case-insensitive match), or by its exact name when the folder
+// could not be listed.
+UserFilePlan PlanUserFiles(FileSystem& fs, const UserFolderIndex* index, const std::string& folder,
+                           const UserTable& users) {
+    UserFilePlan plan;
+    std::unordered_map<std::string, size_t> byName;
+    byName.reserve(users.size());
+    for (size_t i = 0; i < users.size(); ++i) {
+        if (!IdIsSafePath(users[i].UserId)) {
+            plan.unsafeSlots.push_back(i);
+            continue;
+        }
+        std::string name = UserFileName(users[i].UserId);
+        bool existed = false;
+        if (index) {
+            if (auto match = index->Find(name)) {
+                name = match->name;
+                existed = true;
+            }
+        } else {
+            // A file that cannot be examined counts as existing: reading it
+            // then fails and is reported, and nothing replaces it unread.
+            FileStat st;
+            int err = fs.Stat(JoinPath(folder, name), st);
+            existed = err == 0 ? st.isRegular : err != ENOENT;
+        }
+        auto [it, added] = byName.emplace(name, plan.files.size());
+        if (added) plan.files.push_back(UserFile{name, existed, i, {}});
+        UserFile& f = plan.files[it->second];
+        f.lastSlot = i;
+        f.slots.push_back(i);
+    }
+    return plan;
+}
+
+std::unordered_set<std::string> KeptNames(const UserFilePlan& plan) {
+    std::unordered_set<std::string> kept;
+    kept.reserve(plan.files.size());
+    for (auto& f : plan.files) kept.insert(f.name);
+    return kept;
+}
+
+struct FileId {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const FileId&) const = default;
+};
+struct FileIdHash {
+    size_t operator()(const FileId& id) const {
+        return std::hash<uint64_t>()(uint64_t(id.dev) * 1000003u ^ uint64_t(id.ino));
+    }
+};
+
+// The pruning rule: the ordinary files of the listing, other than dot
+// names, that are no slot's file, neither by name nor by identity (another
+// name of a user's file). A file whose identity cannot be learnt is kept;
+// when `failures` is given, that is reported.
+std::vector<std::string> PruneCandidates(FileSystem& fs, const std::string& folder,
+                                         const std::vector<DirEntry>& entries,
+                                         const std::unordered_set<std::string>& kept,
+                                         std::vector<SaveFailure>* failures) {
+    std::vector<std::string> byName;
+    for (auto& e : entries)
+        if (e.isRegular && !e.name.starts_with('.') && !kept.contains(e.name)) byName.push_back(e.name);
+    if (byName.empty()) return byName;
+
+    auto report = [&](const std::string& path, int err) {
+        if (failures) failures->push_back(SaveFailure{path, kStepInfo, ErrnoText(err)});
+    };
+    std::unordered_set<FileId, FileIdHash> keptIds;
+    keptIds.reserve(kept.size());
+    FileStat st;
+    for (auto& name : kept) {
+        std::string path = JoinPath(folder, name);
+        int err = fs.Stat(path, st);
+        if (err == 0) {
+            keptIds.insert(FileId{st.dev, st.ino});
+        } else if (err != ENOENT) {
+            report(path, err);  // a user's file of unknown identity: delete nothing
+            return {};
+        }
+    }
+    std::vector<std::string> out;
+    for (auto& name : byName) {
+        std::string path = JoinPath(folder, name);
+        int err = fs.Stat(path, st);
+        if (err != 0 && err != ENOENT) report(path, err);
+        if (err == 0 && st.isRegular && !keptIds.contains(FileId{st.dev, st.ino})) out.push_back(name);
+    }
+    return out;
+}
+
+// Writes every planned per-user file whose bytes change, and records in
+// each slot the status and plan lines its file now holds.
+void WriteUserFiles(FileSystem& fs, const std::string& folder, const UserFilePlan& plan,
+                    const Prepared& prepared, UserTable& users, std::vector<SaveFailure>& failures) {
+    std::string current;
+    for (const UserFile& f : plan.files) {
+        std::string path = JoinPath(folder, f.name);
+        bool exists = f.existed;
+        if (exists) {
+            int err = fs.ReadFile(path, current);
+            if (err == ENOENT) {
+                exists = false;  // removed since the folder was listed
+            } else if (err != 0) {
+                failures.push_back(SaveFailure{path, kStepRead, ErrnoText(err)});
+                continue;
+            }
+        }
+        PerUserContent c = PerUserFileContent(prepared.nameLines[f.lastSlot], exists ? &current : nullptr);
+        if (!exists || c.bytes != current) {
+            std::string step;
+            if (int err = ReplaceFile(fs, path, c.bytes, false, step); err != 0) {
+                failures.push_back(SaveFailure{path, step, ErrnoText(err)});
+                continue;
+            }
+        }
+        for (size_t slot : f.slots) {
+            users[slot].StatusLine = c.status;
+            users[slot].PlanLine = c.plan;
+        }
+    }
+}
+
+// ------------------------------------------------- "user.txt", "group.txt"
+
+// "normal": gives the owner write permission back. Fails when the file is
+// missing, is no regular file, or its mode cannot be changed.
+int SetNormal(FileSystem& fs, const std::string& path, mode_t& mode) {
+    FileStat st;
+    if (int err = fs.Stat(path, st); err != 0) return err;
+    if (!st.isRegular) return st.isDir ? EISDIR : EINVAL;
+    mode = st.mode | S_IWUSR;
+    return mode == st.mode ? 0 : fs.Chmod(path, mode);
+}
+
+// "read-only": removes every write permission bit.
+int SetReadOnly(FileSystem& fs, const std::string& path, mode_t mode) {
+    return fs.Chmod(path, mode & ~mode_t(0222));
+}
+
+// Writes "user.txt" or "group.txt": normal, replace (flushed to disk),
+// read-only. A file that cannot be set to normal is skipped. Returns whether
+// the new content was written.
+bool WriteDataFile(FileSystem& fs, const std::string& path, const std::string& content,
+                   FileSnapshot* snapshot, std::vector<SaveFailure>& failures) {
+    mode_t mode = 0;
+    if (int err = SetNormal(fs, path, mode); err != 0) {
+        failures.push_back(SaveFailure{path, kStepAttributes, ErrnoText(err)});
+        return false;
+    }
+    std::string step;
+    int err = ReplaceFile(fs, path, content, true, step);
+    if (err != 0) failures.push_back(SaveFailure{path, step, ErrnoText(err)});
+    if (int ro = SetReadOnly(fs, path, mode); ro != 0)
+        failures.push_back(SaveFailure{path, kStepAttributes, ErrnoText(ro)});
+    if (err != 0) return false;
+    if (snapshot) {
+        FileStat st;
+        fs.Stat(path, st);
+        *snapshot = SnapshotOf(true, st, content);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SaveFailure::ToString() const { return file + "（" + step + "）: " + reason; }
+
+std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable& groups) {
+    Prepared prepared;
+    return Prepare(users, groups, prepared);
+}
+
+std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths& paths,
+                                               const UserTable& users) {
+    UserFolderIndex index;
+    if (index.Build(fs, paths.UserFolder()) != 0) return {};
+    UserFilePlan plan = PlanUserFiles(fs, &index, index.Folder(), users);
+    return PruneCandidates(fs, index.Folder(), index.Entries(), KeptNames(plan), nullptr);
+}
+
+SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
+                     const GroupTable& groups, FileSnapshot* userSnapshot,
+                     FileSnapshot* groupSnapshot) {
+    SaveReport report;
+    auto& failures = report.failures;
+    Prepared prepared;
+    failures = Prepare(users, groups, prepared);
+    if (!failures.empty()) {
+        report.refused = true;
+        return report;
+    }
+
+    // 1. "user.txt".
+    const bool userTxtWritten = WriteDataFile(fs, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
+
+    // 2. Every per-user file.
+    const std::string folder = paths.UserFolder();
+    UserFolderIndex index;
+    const int listErr = index.Build(fs, folder);
+    if (listErr != 0) failures.push_back(SaveFailure{folder, kStepList, ErrnoText(listErr)});
+    UserFilePlan plan = PlanUserFiles(fs, listErr == 0 ? &index : nullptr, folder, users);
+    for (size_t slot : plan.unsafeSlots)
+        failures.push_back(SaveFailure{UserRecord(slot, users[slot]), kStepUserFile, kUnsafeId});
+    WriteUserFiles(fs, folder, plan, prepared, users, failures);
+
+    // 3. Pruning. The old "user.txt" still lists the users whose files it
+    // would delete, so it waits for a "user.txt" that was written.
+    if (!userTxtWritten) {
+        failures.push_back(SaveFailure{folder, kStepPrune, kPruneSkipped});
+    } else if (listErr == 0) {
+        for (auto& name : PruneCandidates(fs, folder, index.Entries(), KeptNames(plan), &failures)) {
+            std::string path = JoinPath(folder, name);
+            if (int err = fs.Unlink(path); err != 0) failures.push_back(SaveFailure{path, kStepDelete, ErrnoText(err)});
+        }
+    }
+
+    // 4. "group.txt".
+    WriteDataFile(fs, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    return report;
+}
+
+}  // namespace solne

@@ -1,0 +1,637 @@
+// Saving the board folder: formats, per-user files, pruning, failures.
+// Tests run as root in CI, where permission bits stop nothing: failures are
+// injected through FaultyFileSystem, or made from what root cannot overcome
+// (a folder where a file is expected, a missing folder).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Define/Platform.h"
+#include "common/FaultyFileSystem.h"
+#include "common/TempBoard.h"
+#include "store/Load.h"
+#include "store/Save.h"
+
+namespace solne {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FaultyFileSystem;
+using test::FsOp;
+using test::Sjis;
+using test::SjisLines;
+
+test::BoardFiles SampleBoard() {
+    return {{"u01,pass1,1", "u02,pw,2", "u03,,0", "u04,x,-3"},
+            {"1,営業", "2,総務", "-3,負"},
+            {{"u01", {"username=山田", "status=1", "plan=会議"}},
+             {"u02", {"username=佐藤", "status=0", "plan="}},
+             {"u03", {"username=鈴木", "status=在席", "plan=明日休み"}}}};
+}
+
+struct stat StatOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Everything in a folder tree: kind, mode, owner and bytes of every entry.
+std::map<std::string, std::string> FolderState(const std::string& root) {
+    std::map<std::string, std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(root)) {
+        std::string rel = fs::relative(e.path(), root).string();
+        struct stat st = StatOf(e.path().string());
+        std::string meta = std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
+        if (S_ISLNK(st.st_mode)) out[rel] = "link " + fs::read_symlink(e.path()).string();
+        else if (S_ISDIR(st.st_mode)) out[rel] = "dir " + meta;
+        else out[rel] = meta + " " + test::ReadBytes(e.path().string());
+    }
+    return out;
+}
+
+std::string WithoutMode(const std::string& state) { return state.substr(state.find(' ')); }
+
+std::vector<std::string> TempFilesIn(const std::string& root) {
+    std::vector<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(root))
+        if (e.path().filename().string().find(".solne-") != std::string::npos) out.push_back(e.path().string());
+    return out;
+}
+
+std::string Describe(const SaveReport& r) {
+    std::string out = r.refused ? "refused\n" : "";
+    for (auto& f : r.failures) out += f.ToString() + "\n";
+    return out;
+}
+
+bool Reported(const SaveReport& r, const std::string& file, const std::string& step,
+                const std::string& reason = "") {
+    for (auto& f : r.failures)
+        if (f.file == file && f.step == step && (reason.empty() || f.reason == reason)) return true;
+    return false;
+}
+
+class SaveTest : public ::testing::Test {
+protected:
+    void Make(const test::BoardFiles& files) {
+        test::WriteBoard(dir.path(), files);
+        paths = BoardPaths::For(dir.path());
+        // The editor leaves both data files read-only between saves.
+        ::chmod(paths.UserFilePath.c_str(), 0444);
+        ::chmod(paths.GroupFilePath.c_str(), 0444);
+    }
+    LoadedBoard Load() {
+        LoadedBoard b;
+        auto err = LoadBoard(RealFileSystem(), paths, b);
+        EXPECT_FALSE(err.has_value()) << err->ToString();
+        return b;
+    }
+    SaveReport Save(LoadedBoard& b, FileSystem& fsys = RealFileSystem()) {
+        return SaveBoard(fsys, paths, b.Users, b.Groups);
+    }
+    std::string Bytes(const std::string& rel) { return test::ReadBytes(dir / rel); }
+    std::string UserFile(const std::string& name) { return JoinPath(paths.UserFolder(), name); }
+
+    test::TempDir dir;
+    BoardPaths paths;
+};
+
+// ---------------------------------------------------------------- formats
+
+TEST_F(SaveTest, WritesEveryFileInItsFormat) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    FileSnapshot userSnap, groupSnap;
+    SaveReport r = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, &userSnap, &groupSnap);
+    ASSERT_TRUE(r.ok()) << Describe(r);
+
+    EXPECT_EQ(Bytes("user.txt"), SjisLines({"u01,pass1,1", "u02,pw,2", "u03,,0", "u04,x,-3"}));
+    EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業", "2,総務", "-3,負"}));
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+    EXPECT_EQ(Bytes("user/u03.txt"), SjisLines({"username=鈴木", "status=在席", "plan=明日休み"}));
+    // A user without a file gets one with the new-user lines.
+    EXPECT_EQ(Bytes("user/u04.txt"), SjisLines({"username=", "status=0", "plan="}));
+    EXPECT_EQ(b.Users[3].StatusLine, "status=0");
+    EXPECT_EQ(b.Users[3].PlanLine, "plan=");
+
+    for (auto* name : {"user.txt", "group.txt"}) {
+        struct stat st = StatOf(dir / name);
+        EXPECT_EQ(st.st_mode & 0222, 0u) << name << " ends read-only";
+    }
+    FileStat st;
+    ASSERT_EQ(RealFileSystem().Stat(paths.UserFilePath, st), 0);
+    EXPECT_EQ(userSnap, SnapshotOf(true, st, Bytes("user.txt")));
+    ASSERT_EQ(RealFileSystem().Stat(paths.GroupFilePath, st), 0);
+    EXPECT_EQ(groupSnap, SnapshotOf(true, st, Bytes("group.txt")));
+    EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+}
+
+TEST_F(SaveTest, EmptiedTablesWriteTheirSingleLines) {
+    Make(SampleBoard());
+    UserTable users(1);
+    GroupTable groups(1);
+    SaveReport r = SaveBoard(RealFileSystem(), paths, users, groups);
+    ASSERT_TRUE(r.ok()) << Describe(r);
+    EXPECT_EQ(Bytes("user.txt"), ",,0\r\n");
+    EXPECT_EQ(Bytes("group.txt"), "0,\r\n");
+    EXPECT_EQ(test::ListNames(paths.UserFolder()), std::vector<std::string>{".txt"});
+    EXPECT_EQ(Bytes("user/.txt"), "username=\r\nstatus=0\r\nplan=\r\n");
+
+    // The next save finds ".txt" by its exact name and keeps it.
+    users[0].UserName = "x";
+    ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, users, groups).ok());
+    EXPECT_EQ(Bytes("user/.txt"), "username=x\r\nstatus=0\r\nplan=\r\n");
+}
+
+TEST_F(SaveTest, QuotedValuesSurviveLoadAndSave) {
+    Make({{"u01,\"p,w\",1", "\" u02\",pw ,2"}, {"1,\"営業,東京\"", "2,  総務", "3,\"\tインデント\""}, {}});
+    LoadedBoard b = Load();
+    ASSERT_EQ(b.Groups[0].GroupName, "営業,東京");
+    ASSERT_EQ(b.Users[1].UserId, " u02");
+    ASSERT_TRUE(Save(b).ok());
+    EXPECT_EQ(Bytes("user.txt"), SjisLines({"u01,\"p,w\",1", "\" u02\",pw,2"}));
+    EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,\"営業,東京\"", "2,総務", "3,\"\tインデント\""}));
+    LoadedBoard again = Load();
+    EXPECT_EQ(again.Users[0].PassWord, "p,w");
+    EXPECT_EQ(again.Users[1].UserId, " u02");
+    EXPECT_EQ(again.Groups[0].GroupName, "営業,東京");
+    EXPECT_EQ(again.Groups[2].GroupName, "\tインデント");
+}
+
+// A board with the awkward things loading accepts: blank and duplicate
+// slots, a case-only match, odd line ends, missing and extra lines.
+test::BoardFiles AwkwardBoard() {
+    return {{"u01,a,1", ",,0", "u02,\"b,c\",2", "u01,d,1", "u05,e,-7", "u06,f,9"},
+            {"1,営業", "2,\"総務,人事\"", "1,営業二", ",", "-7,負"},
+            {{"u01", {"username=山田", "status=1,会議", "plan=15時"}},
+             {"U02", {"username=佐藤=さん", "status=0"}},
+             {"u05", {"username=", "", "plan=x", "追記"}},
+             {"memo", {"メモ"}}}};
+}
+
+void ExpectSameTables(const LoadedBoard& a, const LoadedBoard& b) {
+    ASSERT_EQ(a.Users.size(), b.Users.size());
+    for (size_t i = 0; i < a.Users.size(); ++i) {
+        const UserInfo &x = a.Users[i], &y = b.Users[i];
+        EXPECT_EQ(x.UserId, y.UserId) << i;
+        EXPECT_EQ(x.UserName, y.UserName) << i;
+        EXPECT_EQ(x.PassWord, y.PassWord) << i;
+        EXPECT_EQ(x.GroupNo, y.GroupNo) << i;
+        EXPECT_EQ(x.GroupName, y.GroupName) << i;
+        EXPECT_EQ(x.StatusLine, y.StatusLine) << i;
+        EXPECT_EQ(x.PlanLine, y.PlanLine) << i;
+    }
+    ASSERT_EQ(a.Groups.size(), b.Groups.size());
+    for (size_t i = 0; i < a.Groups.size(); ++i) {
+        EXPECT_EQ(a.Groups[i].GroupNo, b.Groups[i].GroupNo) << i;
+        EXPECT_EQ(a.Groups[i].GroupName, b.Groups[i].GroupName) << i;
+    }
+}
+
+TEST_F(SaveTest, LoadSaveLoadKeepsTablesAndSaveSaveKeepsBytes) {
+    Make(AwkwardBoard());
+    test::WriteBytes(dir / "user/u06.txt", "username=lf\nstatus=2\nplan=p");
+    LoadedBoard b = Load();
+    ASSERT_TRUE(Save(b).ok());
+    ExpectSameTables(b, Load());
+    EXPECT_EQ(b.Users[2].UserName, "佐藤");  // the part after a second "=" is gone
+
+    auto before = FolderState(dir.path());
+    FaultyFileSystem counting;
+    LoadedBoard c = Load();
+    ASSERT_TRUE(Save(c, counting).ok());
+    EXPECT_EQ(FolderState(dir.path()), before);
+    EXPECT_EQ(counting.CountOf(FsOp::OpenWrite, "/user/"), 0) << "unchanged per-user files are not rewritten";
+    EXPECT_EQ(counting.CountOf(FsOp::Unlink), 0);
+}
+
+// --------------------------------------------------------- per-user files
+
+TEST_F(SaveTest, KeepsWhatTheBoardWroteSinceLoading) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    // The board system changes a status after the editor has loaded.
+    test::WriteBytes(dir / "user/u01.txt", Sjis("username=山田\r\nstatus=2,外出,15時\r\nplan=会議\r\nmemo=x\r\n"));
+    b.Users[0].UserName = "山田花子";
+    ASSERT_TRUE(Save(b).ok());
+    EXPECT_EQ(Bytes("user/u01.txt"), Sjis("username=山田花子\r\nstatus=2,外出,15時\r\nplan=会議\r\nmemo=x\r\n"));
+    EXPECT_EQ(b.Users[0].StatusLine, Sjis("status=2,外出,15時"));
+    EXPECT_EQ(b.Users[0].PlanLine, Sjis("plan=会議"));
+}
+
+TEST_F(SaveTest, CommaInStatusLineSurvivesLoadAndSave) {
+    Make({{"u01,a,0"}, {}, {}});
+    std::string bytes = Sjis("username=山田\r\nstatus=1,会議中,戻り未定\r\nplan=明日,休み\r\n");
+    test::WriteBytes(dir / "user/u01.txt", bytes);
+    LoadedBoard b = Load();
+    ASSERT_TRUE(Save(b).ok());
+    EXPECT_EQ(Bytes("user/u01.txt"), bytes);
+    EXPECT_EQ(Load().Users[0].StatusLine, Sjis("status=1,会議中,戻り未定"));
+}
+
+TEST_F(SaveTest, MissingOrEmptyStatusAndPlanLinesGetTheirNewUserForm) {
+    struct Case {
+        std::string before, after, status, plan;
+    } cases[] = {
+        {"", "username=a\r\nstatus=0\r\nplan=\r\n", "status=0", "plan="},
+        {"username=a", "username=a\r\nstatus=0\r\nplan=\r\n", "status=0", "plan="},
+        {"username=a\r\n\r\nplan=x\r\n", "username=a\r\nstatus=0\r\nplan=x\r\n", "status=0", "plan=x"},
+        {"username=a\r\nstatus=1\r\n", "username=a\r\nstatus=1\r\nplan=\r\n", "status=1", "plan="},
+        {"username=a\r\nstatus=1", "username=a\r\nstatus=1\r\nplan=\r\n", "status=1", "plan="},
+        {"username=a\rstatus=1\r\n\r\nnext\r\n", "username=a\r\nstatus=1\r\nplan=\r\nnext\r\n", "status=1", "plan="},
+        // Complete files keep their own line ends, an unterminated last line included.
+        {"username=b\nstatus=1\nplan=p", "username=a\r\nstatus=1\nplan=p", "status=1", "plan=p"},
+        {"username=b\rstatus=1\rplan=p\r\r", "username=a\r\nstatus=1\rplan=p\r\r", "status=1", "plan=p"},
+    };
+    Make({{"a,,0"}, {}, {}});
+    for (auto& c : cases) {
+        test::WriteBytes(dir / "user/a.txt", c.before);
+        UserTable users{UserInfo{"a", "a", "", 0, "", "old", "old"}};
+        GroupTable groups(1);
+        ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, users, groups).ok());
+        EXPECT_EQ(Bytes("user/a.txt"), c.after) << c.before;
+        EXPECT_EQ(users[0].StatusLine, c.status) << c.before;
+        EXPECT_EQ(users[0].PlanLine, c.plan) << c.before;
+    }
+}
+
+TEST_F(SaveTest, CaseOnlyMatchIsWrittenUnderItsOwnName) {
+    Make({{"u01,a,0"}, {}, {{"U01", {"username=山田", "status=3", "plan="}}}});
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "佐藤";
+    ASSERT_TRUE(Save(b).ok());
+    EXPECT_EQ(test::ListNames(paths.UserFolder()), std::vector<std::string>{"U01.txt"});
+    EXPECT_EQ(Bytes("user/U01.txt"), SjisLines({"username=佐藤", "status=3", "plan="}));
+}
+
+TEST_F(SaveTest, SlotsSharingAFileWriteItOnceWithTheLastName) {
+    Make({{"u01,a,0", "u01,b,0"}, {}, {{"u01", {"username=x", "status=5", "plan=p"}}}});
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "最初";
+    b.Users[1].UserName = "最後";
+    FaultyFileSystem counting;
+    ASSERT_TRUE(Save(b, counting).ok());
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=最後", "status=5", "plan=p"}));
+    EXPECT_EQ(counting.CountOf(FsOp::Rename, "/user/u01.txt"), 1);
+    EXPECT_EQ(b.Users[0].StatusLine, "status=5");
+    EXPECT_EQ(b.Users[1].StatusLine, "status=5");
+}
+
+TEST_F(SaveTest, FilesOfAnotherAccountKeepOwnerAndMode) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to another account";
+    Make(SampleBoard());
+    std::string perUser = UserFile("u01.txt");
+    ASSERT_EQ(::chown(perUser.c_str(), 4321, 4322), 0);
+    ASSERT_EQ(::chmod(perUser.c_str(), 0640), 0);
+    ASSERT_EQ(::chown(paths.UserFilePath.c_str(), 4321, 4322), 0);
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    b.Users[1].PassWord = "new";
+    ASSERT_TRUE(Save(b).ok());
+
+    struct stat st = StatOf(perUser);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+    st = StatOf(paths.UserFilePath);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST_F(SaveTest, LinkedFilesStayLinked) {
+    Make(SampleBoard());
+    // u01's file lives elsewhere behind a symbolic link; u02's has a second name.
+    test::WriteBytes(dir / "store/u01.txt", SjisLines({"username=山田", "status=1", "plan=会議"}));
+    ::unlink(UserFile("u01.txt").c_str());
+    ASSERT_EQ(::symlink("../store/u01.txt", UserFile("u01.txt").c_str()), 0);
+    ASSERT_EQ(::link(UserFile("u02.txt").c_str(), (dir / "u02-backup.txt").c_str()), 0);
+    ino_t inode = StatOf(UserFile("u02.txt")).st_ino;
+
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    b.Users[1].UserName = "佐藤花子";
+    ASSERT_TRUE(Save(b).ok());
+
+    EXPECT_TRUE(S_ISLNK(StatOf(UserFile("u01.txt")).st_mode));
+    EXPECT_EQ(fs::read_symlink(UserFile("u01.txt")).string(), "../store/u01.txt");
+    EXPECT_EQ(Bytes("store/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+    EXPECT_EQ(StatOf(UserFile("u02.txt")).st_ino, inode);
+    EXPECT_EQ(Bytes("u02-backup.txt"), SjisLines({"username=佐藤花子", "status=0", "plan="}));
+    EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+}
+
+TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    std::string before = Bytes("user/u01.txt");
+    b.Users[0].UserName = "山田花子";
+    b.Users[1].UserName = "佐藤花子";
+    FaultyFileSystem faulty;
+    faulty.FailKind(FsOp::ReadFile, EACCES, "/u01.txt");
+    SaveReport r = Save(b, faulty);
+    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "読み込み", ErrnoText(EACCES))) << Describe(r);
+    EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
+    EXPECT_EQ(Bytes("user/u01.txt"), before);
+    EXPECT_EQ(b.Users[0].StatusLine, "status=1");
+    EXPECT_EQ(Bytes("user/u02.txt"), SjisLines({"username=佐藤花子", "status=0", "plan="}));
+}
+
+TEST_F(SaveTest, IdThatWouldLeaveTheFolderIsNeverUsedAsAPath) {
+    Make(SampleBoard());
+    UserTable users(3);
+    users[0].UserId = "../evil";
+    users[1].UserId = "a\\b";
+    users[2].UserId = "u01";
+    users[2].UserName = "山田";
+    GroupTable groups(1);
+    SaveReport r = SaveBoard(RealFileSystem(), paths, users, groups);
+    ASSERT_EQ(r.failures.size(), 2u) << Describe(r);
+    for (auto& f : r.failures) EXPECT_EQ(f.step, "ユーザーファイル");
+    EXPECT_FALSE(test::PathExists(dir / "evil.txt"));
+    EXPECT_EQ(test::ListNames(paths.UserFolder()), std::vector<std::string>{"u01.txt"});
+    EXPECT_EQ(Bytes("user.txt"), "../evil,,0\r\na\\b,,0\r\nu01,,0\r\n");
+}
+
+// ----------------------------------------------------------------- pruning
+
+TEST_F(SaveTest, PruningDeletesStrayFilesOnly) {
+    Make(SampleBoard());
+    test::WriteBytes(UserFile("memo.txt"), "memo");
+    test::WriteBytes(UserFile("old.dat"), "x");
+    test::WriteBytes(UserFile(".hidden"), "keep");
+    test::WriteBytes(UserFile("sub/inside.txt"), "keep");
+    test::WriteBytes(dir / "outside.txt", "target");
+    ASSERT_EQ(::symlink("../outside.txt", UserFile("link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", UserFile("dangling.txt").c_str()), 0);
+    // Another name of a user's file is that user's file.
+    ASSERT_EQ(::link(UserFile("u02.txt").c_str(), UserFile("ALIAS.txt").c_str()), 0);
+
+    LoadedBoard b = Load();
+    RemoveUserAt(b.Users, 2);  // u03
+    std::vector<std::string> wouldDelete = FilesPruneWouldDelete(RealFileSystem(), paths, b.Users);
+    std::sort(wouldDelete.begin(), wouldDelete.end());
+    EXPECT_EQ(wouldDelete, (std::vector<std::string>{"link.txt", "memo.txt", "old.dat", "u03.txt"}));
+
+    auto before = test::ListNames(paths.UserFolder());
+    ASSERT_TRUE(Save(b).ok());
+    auto after = test::ListNames(paths.UserFolder());
+    std::vector<std::string> deleted;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(deleted));
+    EXPECT_EQ(deleted, wouldDelete);
+    EXPECT_EQ(after, (std::vector<std::string>{".hidden", "ALIAS.txt", "dangling.txt", "sub", "u01.txt", "u02.txt", "u04.txt"}));
+    EXPECT_EQ(Bytes("outside.txt"), "target");
+    EXPECT_EQ(Bytes("user/sub/inside.txt"), "keep");
+}
+
+TEST_F(SaveTest, PruningWaitsForAWrittenUserTxt) {
+    Make(SampleBoard());
+    test::WriteBytes(UserFile("memo.txt"), "memo");
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    ::unlink(paths.UserFilePath.c_str());  // removed while the editor runs
+    SaveReport r = Save(b);
+    EXPECT_TRUE(Reported(r, paths.UserFilePath, "属性の変更", ErrnoText(ENOENT))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.UserFolder(), "不要なファイルの削除")) << Describe(r);
+    EXPECT_EQ(r.failures.size(), 2u) << Describe(r);
+    EXPECT_FALSE(test::PathExists(paths.UserFilePath)) << "not recreated";
+    EXPECT_EQ(Bytes("user/memo.txt"), "memo");
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+    EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業", "2,総務", "-3,負"}));
+}
+
+TEST_F(SaveTest, FileThatCannotBeDeletedIsReported) {
+    Make(SampleBoard());
+    test::WriteBytes(UserFile("memo.txt"), "memo");
+    test::WriteBytes(UserFile("other.txt"), "other");
+    LoadedBoard b = Load();
+    FaultyFileSystem faulty;
+    faulty.FailKind(FsOp::Unlink, EBUSY, "memo.txt");
+    SaveReport r = Save(b, faulty);
+    EXPECT_TRUE(Reported(r, UserFile("memo.txt"), "削除", ErrnoText(EBUSY))) << Describe(r);
+    EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
+    EXPECT_TRUE(test::PathExists(UserFile("memo.txt")));
+    EXPECT_FALSE(test::PathExists(UserFile("other.txt")));
+    EXPECT_EQ(faulty.CountOf(FsOp::Rename, "group.txt"), 1) << "the group file is still written";
+}
+
+// ---------------------------------------------------------------- failures
+
+TEST_F(SaveTest, RefusedValueWritesNothingAtAll) {
+    Make(SampleBoard());
+    test::WriteBytes(UserFile("memo.txt"), "memo");
+    struct Case {
+        const char* what;
+        void (*change)(LoadedBoard&);
+        std::string field, character;
+    } cases[] = {
+        {"emoji in a name", [](LoadedBoard& b) { b.Users[2].UserName = "鈴木😀"; }, "ユーザー(表示)名", "😀"},
+        {"line break in a password", [](LoadedBoard& b) { b.Users[0].PassWord = "a\nb"; }, "パスワード", "改行"},
+        {"leading quote in a group", [](LoadedBoard& b) { b.Groups[1].GroupName = "\"総務"; }, "グループ名", "\""},
+        {"= in a name", [](LoadedBoard& b) { b.Users[3].UserName = "a=b"; }, "ユーザー(表示)名", "="},
+    };
+    for (auto& c : cases) {
+        LoadedBoard b = Load();
+        b.Users[1].UserName = "変更";
+        c.change(b);
+        auto before = FolderState(dir.path());
+        std::vector<SaveFailure> check = CheckWritable(b.Users, b.Groups);
+        SaveReport r = Save(b);
+        EXPECT_TRUE(r.refused) << c.what;
+        EXPECT_FALSE(r.ok()) << c.what;
+        ASSERT_EQ(r.failures.size(), 1u) << c.what;
+        ASSERT_EQ(check.size(), 1u) << c.what;
+        EXPECT_EQ(check[0].ToString(), r.failures[0].ToString());
+        EXPECT_EQ(r.failures[0].step, c.field) << c.what;
+        EXPECT_NE(r.failures[0].reason.find(c.character), std::string::npos) << r.failures[0].ToString();
+        EXPECT_EQ(FolderState(dir.path()), before) << c.what;
+    }
+}
+
+TEST_F(SaveTest, DataFileThatIsAFolderOrMissingIsSkipped) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    ::unlink(paths.UserFilePath.c_str());
+    fs::create_directory(paths.UserFilePath);
+    ::unlink(paths.GroupFilePath.c_str());
+    b.Users[0].UserName = "山田花子";
+    SaveReport r = Save(b);
+    EXPECT_TRUE(Reported(r, paths.UserFilePath, "属性の変更", ErrnoText(EISDIR))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.GroupFilePath, "属性の変更", ErrnoText(ENOENT))) << Describe(r);
+    EXPECT_TRUE(fs::is_directory(paths.UserFilePath));
+    EXPECT_FALSE(test::PathExists(paths.GroupFilePath));
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+}
+
+TEST_F(SaveTest, UnwritableUserFolderReportsEveryFileAndStillWritesGroupTxt) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    for (auto& u : b.Users) u.UserName += "様";
+    b.Groups[0].GroupName = "営業部";
+    FaultyFileSystem faulty;
+    faulty.FailKind(FsOp::OpenWrite, EACCES, "/user/");
+    std::map<std::string, std::string> before;
+    for (auto* id : {"u01", "u02", "u03"}) before[id] = Bytes(std::string("user/") + id + ".txt");
+    SaveReport r = Save(b, faulty);
+    ASSERT_EQ(r.failures.size(), 4u) << Describe(r);
+    for (auto* id : {"u01", "u02", "u03", "u04"})
+        EXPECT_TRUE(Reported(r, UserFile(std::string(id) + ".txt"), "作成", ErrnoText(EACCES))) << id;
+    for (auto& [id, bytes] : before) EXPECT_EQ(Bytes("user/" + id + ".txt"), bytes);
+    EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業部", "2,総務", "-3,負"}));
+    EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+}
+
+TEST_F(SaveTest, MissingUserFolderOrAFileInItsPlaceReportsEveryFile) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    fs::remove_all(paths.UserFolder());
+    SaveReport r = Save(b);
+    EXPECT_EQ(r.failures.size(), 4u) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("u04.txt"), "作成", ErrnoText(ENOENT))) << Describe(r);
+    EXPECT_FALSE(test::PathExists(paths.UserFolder()));
+    EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業", "2,総務", "-3,負"}));
+
+    test::WriteBytes(paths.UserFolder(), "not a folder");
+    r = Save(b);
+    EXPECT_TRUE(Reported(r, paths.UserFolder(), "一覧の取得", ErrnoText(ENOTDIR))) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "読み込み", ErrnoText(ENOTDIR))) << Describe(r);
+    EXPECT_EQ(r.failures.size(), 5u) << Describe(r);
+    EXPECT_EQ(Bytes("user"), "not a folder");
+}
+
+// A failure anywhere between creating the temporary file and renaming it
+// leaves the old file as it was, and no temporary file behind.
+TEST_F(SaveTest, FailureBeforeTheRenameKeepsTheOldFile) {
+    struct Case {
+        FsOp op;
+        const char* step;
+    } cases[] = {{FsOp::OpenWrite, "作成"}, {FsOp::Write, "書き込み"}, {FsOp::Sync, "ディスクへの書き出し"},
+                 {FsOp::Close, "書き込み"}, {FsOp::Chown, "所有者の変更"}, {FsOp::Chmod, "属性の変更"},
+                 {FsOp::Rename, "名前の変更"}};
+    Make(SampleBoard());
+    for (auto& c : cases) {
+        if (c.op == FsOp::Chown && ::geteuid() != 0) continue;
+        LoadedBoard b = Load();
+        b.Users[0].PassWord = "new";
+        b.Users[1].UserName = std::string("佐藤") + FsOpName(c.op);  // differs from the file every time
+        b.Users[1].StatusLine = "stale";
+        std::string oldUserTxt = Bytes("user.txt"), oldU02 = Bytes("user/u02.txt");
+        FaultyFileSystem faulty;
+        faulty.FailKind(c.op, ENOSPC, "/.user.txt.solne-");
+        if (c.op != FsOp::Sync) faulty.FailKind(c.op, ENOSPC, "/.u02.txt.solne-");  // per-user files are not synced
+        SaveReport r = Save(b, faulty);
+        const char* name = FsOpName(c.op);
+        EXPECT_TRUE(Reported(r, paths.UserFilePath, c.step, ErrnoText(ENOSPC))) << name << "\n" << Describe(r);
+        EXPECT_EQ(Bytes("user.txt"), oldUserTxt) << name;
+        EXPECT_EQ(StatOf(paths.UserFilePath).st_mode & 0222, 0u) << name << ": read-only again";
+        if (c.op != FsOp::Sync) {
+            EXPECT_TRUE(Reported(r, UserFile("u02.txt"), c.step, ErrnoText(ENOSPC))) << name;
+            EXPECT_EQ(Bytes("user/u02.txt"), oldU02) << name;
+            EXPECT_EQ(b.Users[1].StatusLine, "stale") << "a slot records only what was written";
+        }
+        EXPECT_TRUE(TempFilesIn(dir.path()).empty()) << name;
+        EXPECT_TRUE(Reported(r, paths.UserFolder(), "不要なファイルの削除")) << name;
+    }
+}
+
+TEST_F(SaveTest, DataFileThatCannotBeMadeReadOnlyIsReported) {
+    Make(SampleBoard());
+    ::chmod(paths.GroupFilePath.c_str(), 0644);
+    LoadedBoard b = Load();
+    b.Groups[0].GroupName = "営業部";
+    FaultyFileSystem faulty;
+    faulty.FailKind(FsOp::Chmod, EPERM, paths.GroupFilePath);
+    SaveReport r = Save(b, faulty);
+    EXPECT_TRUE(Reported(r, paths.GroupFilePath, "属性の変更", ErrnoText(EPERM))) << Describe(r);
+    EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
+    EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業部", "2,総務", "-3,負"}));
+}
+
+// Whatever single operation fails, the save reports something or ends as
+// if nothing had failed; every file is either as before or as intended, and
+// no temporary file stays.
+TEST_F(SaveTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
+    auto prepare = [this](LoadedBoard& b) {
+        Make(SampleBoard());
+        test::WriteBytes(UserFile("memo.txt"), "memo");
+        b = Load();
+        b.Users[0].UserName = "山田花子";
+        b.Users[0].PassWord = "p2";
+        RemoveUserAt(b.Users, 1);
+        b.Groups[2].GroupName = "負数";
+    };
+    // The run without faults gives the intended end state and the count.
+    LoadedBoard b;
+    prepare(b);
+    auto initial = FolderState(dir.path());
+    FaultyFileSystem counting;
+    ASSERT_TRUE(Save(b, counting).ok());
+    auto intended = FolderState(dir.path());
+    const int operations = counting.count();
+    ASSERT_GT(operations, 20);
+
+    for (int k = 1; k <= operations; ++k) {
+        fs::remove_all(dir.path());
+        fs::create_directory(dir.path());
+        LoadedBoard c;
+        prepare(c);
+        FaultyFileSystem faulty;
+        faulty.FailNth(k, EIO);
+        SaveReport r = Save(c, faulty);
+        std::string failed = faulty.FailedCalls();
+        auto state = FolderState(dir.path());
+        if (r.ok()) EXPECT_EQ(state, intended) << "unreported failure of " << failed;
+        else EXPECT_FALSE(r.failures.empty());
+        for (auto& [name, content] : state) {
+            // A data file whose "read-only" step failed keeps the owner's write bit.
+            bool dataFile = name == "user.txt" || name == "group.txt";
+            auto same = [&](std::map<std::string, std::string>& want) {
+                auto it = want.find(name);
+                if (it == want.end()) return false;
+                return it->second == content || (dataFile && WithoutMode(it->second) == WithoutMode(content));
+            };
+            EXPECT_TRUE(same(initial) || same(intended)) << name << " after failing " << failed;
+        }
+        EXPECT_TRUE(TempFilesIn(dir.path()).empty()) << failed;
+    }
+}
+
+// ------------------------------------------------------------ ReplaceFile
+
+TEST(ReplaceFile, KeepsTheModeAndCreatesNewFiles) {
+    test::TempDir dir;
+    std::string path = dir / "f.txt";
+    test::WriteBytes(path, "old");
+    ::chmod(path.c_str(), 0666);
+    mode_t oldMask = ::umask(022);
+    std::string step;
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), path, "new", false, step), 0);
+    EXPECT_EQ(test::ReadBytes(path), "new");
+    EXPECT_EQ(StatOf(path).st_mode & 07777, 0666u) << "not narrowed by the umask";
+
+    std::string fresh = dir / "g.txt";
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), fresh, "", true, step), 0);
+    EXPECT_TRUE(test::PathExists(fresh));
+    EXPECT_EQ(StatOf(fresh).st_mode & 07777, 0644u);
+    ::umask(oldMask);
+
+    fs::create_directory(dir / "d.txt");
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir / "d.txt", "x", false, step), EISDIR);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir / "missing/h.txt", "x", false, step), ENOENT);
+    EXPECT_EQ(step, "作成");
+    EXPECT_EQ(test::ListNames(dir.path()), (std::vector<std::string>{"d.txt", "f.txt", "g.txt"}));
+}
+
+}  // namespace
+}  // namespace solne
