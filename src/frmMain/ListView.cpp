@@ -1,0 +1,179 @@
+#include "frmMain/ListView.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace solne {
+
+// ------------------------------------------------------------------ model
+
+void ListModel::AddColumn(const QString& header) {
+    int column = int(headers_.size());
+    beginInsertColumns(QModelIndex(), column, column);
+    headers_.append(header);
+    endInsertColumns();
+}
+
+void ListModel::SetRows(std::vector<ListRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(headers_.size());
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (index.row() >= int(rows_.size()) || index.column() >= 3) return {};
+    return rows_[size_t(index.row())].texts[index.column()];
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= headers_.size()) return {};
+    if (role == Qt::DisplayRole) return headers_[section];
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+// ------------------------------------------------------------------- view
+
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0;
+
+// Marks a change made by code, so it raises no ItemClick.
+class Quiet {
+public:
+    explicit Quiet(int& depth) : depth_(depth) { ++depth_; }
+    ~Quiet() { --depth_; }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+private:
+    int& depth_;
+};
+
+}  // namespace
+
+ListView::ListView(bool multiSelect, QWidget* parent) : QTreeView(parent), model_(new ListModel(this)) {
+    setModel(model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSortingEnabled(false);
+    setAllColumnsShowFocus(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(multiSelect ? QAbstractItemView::ExtendedSelection
+                                 : QAbstractItemView::SingleSelection);
+    setDragEnabled(false);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::Interactive);
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { OnSelectionChanged(); });
+    connect(this, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex& index) { OnClicked(index); });
+}
+
+void ListView::AddColumn(const QString& header, double widthTwips) {
+    model_->AddColumn(header);
+    setColumnWidth(model_->columnCount() - 1, qRound(widthTwips / kTwipsPerPixel));
+}
+
+double ListView::WidthTwips() const { return width() * kTwipsPerPixel; }
+
+void ListView::SetRows(std::vector<ListRow> rows) {
+    Quiet quiet(quiet_);
+    model_->SetRows(std::move(rows));
+}
+
+int ListView::RowCount() const { return int(model_->Rows().size()); }
+
+QString ListView::Text(int row) const { return SubItem(row, 0); }
+
+QString ListView::SubItem(int row, int k) const {
+    if (row < 0 || row >= RowCount() || k < 0 || k > 2) return {};
+    return model_->Rows()[size_t(row)].texts[k];
+}
+
+int ListView::SlotOf(int row) const {
+    if (row < 0 || row >= RowCount()) return -1;
+    return model_->Rows()[size_t(row)].slot;
+}
+
+void ListView::SetSelected(int row, bool selected) {
+    if (row < 0 || row >= RowCount()) return;
+    Quiet quiet(quiet_);
+    auto flags = (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                 QItemSelectionModel::Rows;
+    selectionModel()->select(model_->index(row, 0), flags);
+}
+
+void ListView::SetSelectedRows(const std::vector<int>& rows) {
+    Quiet quiet(quiet_);
+    QItemSelection selection;
+    int last = model_->columnCount() - 1;
+    for (size_t i = 0; i < rows.size();) {
+        size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;  // one run of rows
+        selection.append(QItemSelectionRange(model_->index(rows[i], 0), model_->index(rows[j], last)));
+        i = j + 1;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+std::vector<int> ListView::SelectedRows() const {
+    std::vector<int> rows;
+    const QItemSelection selection = selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection)
+        for (int r = range.top(); r <= range.bottom(); ++r) rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+std::optional<int> ListView::CurrentRow() const {
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return std::nullopt;
+    if (rows.size() == 1) return rows.front();
+    QModelIndex focused = currentIndex();
+    if (focused.isValid() && std::binary_search(rows.begin(), rows.end(), focused.row()))
+        return focused.row();
+    return std::nullopt;
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    changedSincePress_ = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void ListView::OnSelectionChanged() {
+    if (quiet_ > 0) return;
+    changedSincePress_ = true;
+    emit ItemClick();
+}
+
+void ListView::OnClicked(const QModelIndex& index) {
+    // A click on a row that changed nothing (the row was already the selection)
+    // still counts as a click on that row.
+    if (quiet_ == 0 && !changedSincePress_ && index.isValid()) emit ItemClick();
+}
+
+}  // namespace solne

@@ -1,0 +1,50 @@
+// Saving, closing, and the question about unsaved changes.
+#include <QCloseEvent>
+
+#include "frmMain/frmMain.h"
+#include "store/Save.h"
+
+namespace solne {
+
+void frmMain::cmdSave_Click() { SaveData(); }
+
+void frmMain::cmdClose_Click() { close(); }
+
+// Every way of closing the window comes through here.
+void frmMain::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    Form_Unload(cancel);
+    if (cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+// Yes saves and closes, but a save that did not write everything keeps the
+// window open so the changes are not lost; No closes; Cancel stays.
+void frmMain::Form_Unload(bool& cancel) {
+    if (!DataChanged) return;
+    MsgAnswer answer = dialogs_.MsgBox("データが変更されています。保存しますか？", MsgIcon::Warning,
+                                       MsgButtons::YesNoCancel, MsgAnswer::Yes, kAppTitle);
+    if (answer == MsgAnswer::Yes) {
+        if (!SaveData()) cancel = true;
+    } else if (answer != MsgAnswer::No) {
+        cancel = true;
+    }
+}
+
+bool frmMain::SaveData() {
+    SaveReport report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_);
+    if (!report.ok()) {
+        std::string text = "データの保存に失敗しました。";
+        for (const SaveFailure& failure : report.failures) text += "\r\n" + failure.ToString();
+        Warn(text);
+        return false;
+    }
+    dialogs_.MsgBox("データの保存が完了しました。", MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok,
+                    kAppTitle);
+    DataChanged = false;
+    return true;
+}
+
+}  // namespace solne

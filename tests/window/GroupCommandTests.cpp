@@ -1,0 +1,281 @@
+// The group commands through the window: add, rename, delete, assign, release.
+#include "WindowTest.h"
+
+namespace solne::test {
+namespace {
+
+class GroupCommandTest : public WindowTest {
+protected:
+    // Groups with the given "number,name" lines; users u1..u4 in groups 1, 2, 2 and none.
+    StartResult StartWith(std::vector<std::string> groupLines,
+                          std::vector<std::string> userLines = {"u1,p,1", "u2,p,2", "u3,p,2", "u4,p,0"}) {
+        BoardFiles b;
+        b.userLines = std::move(userLines);
+        b.groupLines = std::move(groupLines);
+        return Start(b);
+    }
+
+    void AddGroup(const char* name) {
+        Type(w->txtGroupName, name);
+        Press(w->cmdGroupAdd);
+    }
+
+    std::vector<int> GroupNumbers() const {
+        std::vector<int> numbers;
+        for (const GroupInfo& g : w->Groups) numbers.push_back(g.GroupNo);
+        return numbers;
+    }
+    std::vector<int> UserGroupNumbers() const {
+        std::vector<int> numbers;
+        for (const UserInfo& u : w->Users) numbers.push_back(u.GroupNo);
+        return numbers;
+    }
+};
+
+// ---- add
+
+TEST_F(GroupCommandTest, AddWithAnEmptyNameReports) {
+    ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
+    Press(w->cmdGroupAdd);
+    ExpectWarning("グループ名を入力してください。", "未入力エラー");
+    EXPECT_EQ(w->Groups.size(), 1u);
+    EXPECT_FALSE(w->DataChanged);
+}
+
+TEST_F(GroupCommandTest, AddNumbersOneMoreThanTheLargest) {
+    ASSERT_EQ(StartWith({"1,A", "2,B", "5,C"}, {"u1,p,1"}), StartResult::Ready);
+    Click(w->lsvUserList, 0);  // the user list is left alone
+    AddGroup("D");
+    EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 5, 6}));
+    EXPECT_EQ(Column(w->lsvGroupList, 0), (std::vector<std::string>{"A", "B", "C", "D"}));
+    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{0}));
+    EXPECT_EQ(Text(w->txtUserId), "u1");
+    EXPECT_TRUE(w->DataChanged);
+
+    AddGroup("A");  // an existing name: a second group with the next number
+    EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 5, 6, 7}));
+}
+
+TEST_F(GroupCommandTest, AddAfterDeletingTheLargestReusesTheFreedRange) {
+    ASSERT_EQ(StartWith({"1,A", "2,B", "5,C"}, {"u1,p,5"}), StartResult::Ready);
+    Click(w->lsvGroupList, 2);
+    dialogs.answers = {MsgAnswer::Yes};
+    Press(w->cmdGroupDelete);
+    EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{0}));  // released
+    AddGroup("D");
+    EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(GroupCommandTest, AddAfterEveryGroupWasDeletedGivesOne) {
+    ASSERT_EQ(StartWith({"4,A"}, {"u1,p,4", "u2,p,0"}), StartResult::Ready);
+    Click(w->lsvGroupList, 0);
+    dialogs.answers = {MsgAnswer::Yes};
+    Press(w->cmdGroupDelete);
+    ASSERT_EQ(w->Groups.size(), 1u);
+    AddGroup("B");
+    ASSERT_EQ(w->Groups.size(), 1u);
+    EXPECT_EQ(w->Groups[0].GroupNo, 1);
+    EXPECT_EQ(w->Groups[0].GroupName, "B");
+}
+
+// A user whose group line is missing keeps its number out of use.
+TEST_F(GroupCommandTest, AddSkipsNumbersHeldOnlyByUsers) {
+    ASSERT_EQ(StartWith({"1,A", "2,B"}, {"u1,p,9", "u2,p,1"}), StartResult::Ready);
+    AddGroup("C");
+    EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 10}));
+    EXPECT_EQ(w->Users[0].GroupName, "");  // u1 did not join the new group
+}
+
+TEST_F(GroupCommandTest, AddRefusedAtTheNumberAndTableLimits) {
+    ASSERT_EQ(StartWith({"32767,A"}), StartResult::Ready);
+    AddGroup("B");
+    ExpectWarning("これ以上グループを追加できません。");
+    EXPECT_EQ(w->Groups.size(), 1u);
+    EXPECT_EQ(Text(w->txtGroupName), "B");
+
+    w->Groups.assign(size_t(kMaxSlots), GroupInfo{1, "G"});
+    dialogs.boxes.clear();
+    Press(w->cmdGroupAdd);
+    ExpectWarning("これ以上グループを追加できません。");
+    EXPECT_EQ(int(w->Groups.size()), kMaxSlots);
+    EXPECT_FALSE(w->DataChanged);
+}
+
+TEST_F(GroupCommandTest, AddRefusesNamesTheFileCannotHold) {
+    ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
+    for (const char* name : {"営業,第一", " 営業", "\"営業", "café"}) {
+        SCOPED_TRACE(name);
+        dialogs.boxes.clear();
+        AddGroup(name);
+        ExpectWarning("グループ名に使用できない文字が含まれています。");
+        EXPECT_EQ(Text(w->txtGroupName), name);
+    }
+    EXPECT_EQ(w->Groups.size(), 1u);
+    EXPECT_FALSE(w->DataChanged);
+}
+
+// ---- rename
+
+TEST_F(GroupCommandTest, RenameChangesThatGroupAndTheColumnOfItsMembers) {
+    for (int row : {0, 1, 2}) {
+        SCOPED_TRACE(row);
+        ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}, {"u1,p,1", "u2,p,2", "u3,p,3", "u4,p,0", "u5,p,2"}),
+                  StartResult::Ready);
+        Click(w->lsvGroupList, row);
+        Type(w->txtGroupName, "新名");
+        Press(w->cmdGroupUp);
+        std::vector<std::string> names = {"A", "B", "C"};
+        names[size_t(row)] = "新名";
+        EXPECT_EQ(GroupNames(), names);
+        std::vector<std::string> column = {"A", "B", "C", "", "B"};
+        for (std::string& c : column)
+            if (c == std::string(1, char('A' + row))) c = "新名";
+        EXPECT_EQ(Column(w->lsvUserList, 2), column);
+        EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 3}));
+        EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+        EXPECT_TRUE(w->lsvGroupList->SelectedRows().empty());
+        EXPECT_TRUE(w->DataChanged);
+        EXPECT_TRUE(dialogs.boxes.empty());
+        w->DataChanged = false;
+    }
+}
+
+TEST_F(GroupCommandTest, RenameOfADuplicatedNameChangesTheLaterGroup) {
+    ASSERT_EQ(StartWith({"1,A", "2,A"}), StartResult::Ready);
+    Click(w->lsvGroupList, 0);
+    Type(w->txtGroupName, "Z");
+    Press(w->cmdGroupUp);
+    EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "Z"}));
+    EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"A", "Z", "Z", ""}));
+}
+
+TEST_F(GroupCommandTest, RenameWithoutCurrentRowReportsAndRebuildsBothLists) {
+    ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
+    Click(w->lsvUserList, 0);
+    Type(w->txtGroupName, "Z");
+    Press(w->cmdGroupUp);
+    ExpectWarning("更新したいグループを選択してください。");
+    EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_FALSE(w->DataChanged);
+    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_TRUE(UserBoxesEmpty());
+    EXPECT_TRUE(w->lsvUserList->SelectedRows().empty());
+}
+
+// An empty or unwritable new name is refused once the group is found;
+// nothing changes and nothing is rebuilt.
+TEST_F(GroupCommandTest, RenameRefusesAnEmptyOrUnwritableName) {
+    ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
+    Click(w->lsvGroupList, 1);
+    Type(w->txtGroupName, "");
+    Press(w->cmdGroupUp);
+    ExpectWarning("グループ名を入力してください。", "未入力エラー");
+    Type(w->txtGroupName, "B,C");
+    Press(w->cmdGroupUp);
+    ExpectWarning("グループ名に使用できない文字が含まれています。");
+    EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(w->Users[1].GroupName, "B");
+    EXPECT_FALSE(w->DataChanged);
+    EXPECT_EQ(w->lsvGroupList->SelectedRows(), (std::vector<int>{1}));
+    EXPECT_EQ(Text(w->txtGroupName), "B,C");
+}
+
+// ---- delete
+
+TEST_F(GroupCommandTest, DeleteAnsweredYesRemovesTheGroupAndReleasesItsMembers) {
+    ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}), StartResult::Ready);
+    Click(w->lsvGroupList, 1);
+    dialogs.answers = {MsgAnswer::Yes};
+    Press(w->cmdGroupDelete);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    const ShownBox& box = dialogs.boxes[0];
+    EXPECT_EQ(box.text, "以下のグループを削除します。\r\nまた、所属するユーザーのグループ設定は解除されます。\r\n\r\nB");
+    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(box.defaultButton, MsgAnswer::Yes);
+    EXPECT_EQ(box.icon, MsgIcon::Warning);
+    EXPECT_EQ(box.caption, "ソルネ");
+    EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 0, 0, 0}));
+    EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"A", "", "", ""}));
+    EXPECT_TRUE(w->DataChanged);
+}
+
+TEST_F(GroupCommandTest, DeleteAnsweredNoStillMarksAChangeAndRebuilds) {
+    ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
+    Click(w->lsvUserList, 0);
+    Click(w->lsvGroupList, 0);
+    dialogs.answers = {MsgAnswer::No};
+    Press(w->cmdGroupDelete);
+    EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 2, 2, 0}));
+    EXPECT_TRUE(w->DataChanged);
+    EXPECT_TRUE(w->lsvGroupList->SelectedRows().empty());
+    EXPECT_TRUE(w->lsvUserList->SelectedRows().empty());
+    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+}
+
+TEST_F(GroupCommandTest, DeleteWithNothingSelectedReports) {
+    ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
+    Press(w->cmdGroupDelete);
+    ExpectWarning("削除するグループを「グループ一覧」から選択してください。");
+    EXPECT_FALSE(w->DataChanged);
+}
+
+// ---- assign and release
+
+TEST_F(GroupCommandTest, AssignGivesTheSelectedUsersTheGroupAndKeepsTheGroupRow) {
+    ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}), StartResult::Ready);
+    Click(w->lsvGroupList, 2);
+    Click(w->lsvUserList, 0);
+    Click(w->lsvUserList, 1, Qt::ControlModifier);
+    Click(w->lsvUserList, 3, Qt::ControlModifier);
+    Press(w->cmdGroupSet);
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{3, 3, 2, 3}));
+    EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"C", "C", "B", "C"}));
+    EXPECT_EQ(w->lsvGroupList->SelectedRows(), (std::vector<int>{2}));
+    EXPECT_EQ(Text(w->txtGroupName), "C");
+    EXPECT_TRUE(w->lsvUserList->SelectedRows().empty());
+    EXPECT_TRUE(w->DataChanged);
+}
+
+TEST_F(GroupCommandTest, AssignReportsAMissingGroupBeforeMissingUsers) {
+    ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
+    Click(w->lsvUserList, 0);
+    Press(w->cmdGroupSet);
+    ExpectWarning("設定したいグループを「グループ一覧」から選択してください。");
+    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{0}));
+
+    w->lsvUserList->SetSelected(0, false);
+    Click(w->lsvGroupList, 0);
+    Press(w->cmdGroupSet);
+    ExpectWarning("グループ設定したいユーザーを「ユーザー一覧」から選択してください。");
+    EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 2, 2, 0}));
+    EXPECT_FALSE(w->DataChanged);
+}
+
+TEST_F(GroupCommandTest, ReleaseClearsTheGroupOfTheSelectedUsers) {
+    ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
+    Click(w->lsvUserList, 1);
+    Click(w->lsvUserList, 3, Qt::ControlModifier);  // u4 has no group already
+    Press(w->cmdGroupCancel);
+    EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 0, 2, 0}));
+    EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"A", "", "B", ""}));
+    EXPECT_TRUE(w->DataChanged);
+
+    w->DataChanged = false;
+    Click(w->lsvUserList, 3);
+    Press(w->cmdGroupCancel);  // a user without a group: still a change
+    EXPECT_TRUE(w->DataChanged);
+}
+
+TEST_F(GroupCommandTest, ReleaseWithNothingSelectedReports) {
+    ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
+    Press(w->cmdGroupCancel);
+    ExpectWarning("グループ解除したいユーザーを「ユーザー一覧」から選択してください。");
+    EXPECT_FALSE(w->DataChanged);
+}
+
+}  // namespace
+}  // namespace solne::test
