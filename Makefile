@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench screenshot clean
+.PHONY: all deps build run test bench fuzz screenshot clean
 
 all: build
 
@@ -31,9 +31,21 @@ bench: deps
 	build-bench/bench_store
 	@if [ -x build-bench/bench_window ]; then QT_QPA_PLATFORM=offscreen build-bench/bench_window; fi
 
+# Runs every fuzz target for FUZZ_SECONDS each; new inputs go to fuzz/out/.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := load settings cp932 roundtrip
+fuzz:
+	@scripts/install-deps --fuzz
+	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOLNE_FUZZ=ON -DSOLNE_GUI=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p fuzz/out/$$t && \
+	  build-fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz/out/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
 screenshot: build
 	@scripts/install-deps --screenshot
 	@scripts/screenshot $(BUILD) docs/screenshot.png
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-bench
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-fuzz
