@@ -21,6 +21,8 @@ constexpr const char* kStepWrite = "書き込み";
 constexpr const char* kStepSync = "ディスクへの書き出し";
 constexpr const char* kStepOwner = "所有者の変更";
 constexpr const char* kStepRename = "名前の変更";
+constexpr const char* kStepRead = "読み込み";
+constexpr const char* kStepNotRestored = "書き込み（元の内容に戻せませんでした）";
 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -63,16 +65,34 @@ int WriteAndClose(FileSystem& fs, int fd, std::string_view content, bool sync, s
     return err;
 }
 
-// Rewrites an existing file in place: it keeps its owner, group, mode and
-// links. The content is prepared in full before the file is opened.
-int RewriteInPlace(FileSystem& fs, const std::string& target, std::string_view content, bool sync,
-                   std::string& failedStep) {
+// Opens an existing file, emptying it, and writes all of `content`.
+int Overwrite(FileSystem& fs, const std::string& target, std::string_view content, bool sync,
+              std::string& failedStep) {
     int fd = -1;
     if (int err = fs.OpenWrite(target, false, 0666, fd); err != 0) {
         failedStep = kStepOpen;
         return err;
     }
     return WriteAndClose(fs, fd, content, sync, failedStep);
+}
+
+// Rewrites an existing file in place: it keeps its owner, group, mode and
+// links. The content is prepared in full before the file is opened. Opening
+// empties the file, so when writing fails after that (a full disk) the old
+// content is written back.
+int RewriteInPlace(FileSystem& fs, const std::string& target, std::string_view content, bool sync,
+                   std::string& failedStep) {
+    std::string old;
+    if (int err = fs.ReadFile(target, old); err != 0) {
+        failedStep = kStepRead;
+        return err;
+    }
+    int err = Overwrite(fs, target, content, sync, failedStep);
+    if (err != 0 && failedStep != kStepOpen) {
+        std::string ignored;
+        if (Overwrite(fs, target, old, sync, ignored) != 0) failedStep = kStepNotRestored;
+    }
+    return err;
 }
 
 }  // namespace

@@ -329,8 +329,11 @@ bool WriteDataFile(FileSystem& fs, const std::string& path, const std::string& c
         failures.push_back(SaveFailure{path, kStepAttributes, ErrnoText(ro)});
     if (err != 0) return false;
     if (snapshot) {
+        // Size and hash are those of the content just written; only the
+        // time needs a look at the file, and stays unknown (0) without it.
         FileStat st;
-        fs.Stat(path, st);
+        if (fs.Stat(path, st) != 0) st = FileStat{};
+        st.size = int64_t(content.size());
         *snapshot = SnapshotOf(true, st, content);
     }
     return true;

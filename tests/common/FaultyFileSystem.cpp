@@ -25,6 +25,12 @@ const char* FsOpName(FsOp op) {
 void FaultyFileSystem::FailNth(int k, int err) {
     failNth_ = k;
     failNthErr_ = err;
+    failNthErrFor_ = nullptr;
+}
+
+void FaultyFileSystem::FailNth(int k, std::function<int(FsOp)> errFor) {
+    failNth_ = k;
+    failNthErrFor_ = std::move(errFor);
 }
 
 void FaultyFileSystem::FailKind(FsOp op, int err, std::string pathPart, int times) {
@@ -33,6 +39,7 @@ void FaultyFileSystem::FailKind(FsOp op, int err, std::string pathPart, int time
 
 void FaultyFileSystem::Reset() {
     failNth_ = 0;
+    failNthErrFor_ = nullptr;
     kindFaults_.clear();
     calls_.clear();
 }
@@ -52,7 +59,7 @@ std::string FaultyFileSystem::FailedCalls() const {
 
 int FaultyFileSystem::Begin(FsOp op, const std::string& path) {
     calls_.push_back(Call{op, path, 0});
-    if (failNth_ > 0 && int(calls_.size()) == failNth_) return failNthErr_;
+    if (failNth_ > 0 && int(calls_.size()) == failNth_) return failNthErrFor_ ? failNthErrFor_(op) : failNthErr_;
     for (auto& f : kindFaults_) {
         if (f.op != op || f.times == 0 || path.find(f.pathPart) == std::string::npos) continue;
         if (f.times > 0) --f.times;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cerrno>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +32,8 @@ public:
 
     // Fails the k-th operation (counted from 1, of any kind) with `err`.
     void FailNth(int k, int err = EIO);
+    // Fails the k-th operation with the errno `errFor` gives for its kind.
+    void FailNth(int k, std::function<int(FsOp)> errFor);
     // Fails every operation of kind `op` whose path holds `pathPart` ("" for
     // any path) with `err`; `times` limits how many (-1: no limit).
     void FailKind(FsOp op, int err = EIO, std::string pathPart = "", int times = -1);
@@ -71,6 +74,7 @@ private:
     FileSystem& inner_;
     int failNth_ = 0;
     int failNthErr_ = EIO;
+    std::function<int(FsOp)> failNthErrFor_;
     std::vector<KindFault> kindFaults_;
     std::vector<Call> calls_;
     std::unordered_map<int, std::string> openPaths_;  // fd -> path
