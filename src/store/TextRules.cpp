@@ -5,6 +5,7 @@
 // editor accepts is written back unchanged.
 #include "store/TextRules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -39,6 +40,19 @@ std::string ShowChar(std::string_view s, size_t at) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(ch[0]));
     return std::string("バイト ") + hex;
+}
+
+// Offset of the first character that code page 932 does not give back as
+// it is (the text's size when there is none).
+size_t FirstChangedChar(std::string_view utf8) {
+    std::string bytes, back;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t len = CharLength(utf8, at);
+        std::string_view ch = utf8.substr(at, len);
+        if (!Utf8ToCp932(ch, bytes) || !Cp932ToUtf8(bytes, back) || back != ch) return at;
+        at += len;
+    }
+    return utf8.size();
 }
 
 // Windows cannot use these as file names, with or without an extension.
@@ -98,6 +112,14 @@ bool EncodeField(std::string_view utf8, FieldPlace place, std::string& cp932, st
     size_t bad = 0;
     if (!Utf8ToCp932(utf8, bytes, &bad)) {
         problem = "文字" + ShowChar(utf8, bad) + "はコードページ932で書けません";
+        return false;
+    }
+    // Some characters are written in the form of a neighbour (¢ as ￠, 〜 as
+    // ～): they would not read back as they are.
+    std::string back;
+    if (!Cp932ToUtf8(bytes, back) || back != utf8) {
+        size_t at = std::min(FirstChangedChar(utf8), utf8.size() - 1);
+        problem = "文字" + ShowChar(utf8, at) + "はコードページ932で別の文字として読み戻されます";
         return false;
     }
     cp932 = quote ? "\"" + bytes + "\"" : std::move(bytes);

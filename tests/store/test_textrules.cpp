@@ -66,6 +66,9 @@ TEST(WriterRule, RefusesWhatCannotReadBackAndNamesIt) {
         EXPECT_NE(problem("café", place).find("é"), std::string::npos);
         EXPECT_NE(problem("会議😀", place).find("😀"), std::string::npos);
         EXPECT_NE(problem("a\xFF", place).find("0xFF"), std::string::npos);  // not UTF-8
+        // Written in a neighbour's form, read back as that neighbour.
+        EXPECT_NE(problem("10¢", place).find("¢"), std::string::npos);
+        EXPECT_NE(problem("9時〜", place).find("〜"), std::string::npos);
     }
     for (FieldPlace place : {FieldPlace::UserTxt, FieldPlace::GroupTxt}) {
         EXPECT_NE(problem("\"営業\"", place).find("\""), std::string::npos);
