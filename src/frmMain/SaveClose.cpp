@@ -33,8 +33,27 @@ void frmMain::Form_Unload(bool& cancel) {
     }
 }
 
+// Another administrator, a script or a second editor may have changed the
+// data files since they were loaded: ask before overwriting them.
+bool frmMain::OverwriteConfirmed() {
+    std::vector<std::string> changed = FilesChangedOutside(fs_, paths_, userSnapshot_, groupSnapshot_);
+    if (changed.empty()) return true;
+    std::string text = "次のファイルが、読み込んだ後に他のプログラムによって変更されています。\r\n";
+    for (const std::string& name : changed) text += name + "\r\n";
+    text += "\r\n上書きして保存しますか？";
+    return dialogs_.MsgBox(text, MsgIcon::Warning, MsgButtons::YesNo, MsgAnswer::No, kAppTitle) ==
+           MsgAnswer::Yes;
+}
+
 bool frmMain::SaveData() {
-    SaveReport report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_);
+    // Values that cannot be written are reported before anything is asked.
+    SaveReport report;
+    report.failures = CheckWritable(Users, Groups);
+    report.refused = !report.failures.empty();
+    if (!report.refused) {
+        if (!OverwriteConfirmed()) return false;
+        report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_);
+    }
     if (!report.ok()) {
         std::string text = "データの保存に失敗しました。";
         for (const SaveFailure& failure : report.failures) text += "\r\n" + failure.ToString();

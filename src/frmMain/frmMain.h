@@ -114,6 +114,9 @@ private:
     void Warn(const std::string& text, const std::string& caption = kAppTitle);
     // A question with Yes and No, Yes the default; true for Yes.
     bool AskYesNo(const std::string& text);
+    // Asks before overwriting data files changed on disk since loading;
+    // true when there is nothing to ask or the answer is Yes.
+    bool OverwriteConfirmed();
 
     // The text of a box as code page 932 reads it back: what is tested and stored.
     static std::string Typed(const QLineEdit* box);

@@ -356,6 +356,27 @@ std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths&
     return PruneCandidates(fs, index.Folder(), index.Entries(), KeptNames(plan), nullptr);
 }
 
+namespace {
+bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot& known) {
+    FileStat st;
+    int err = fs.Stat(path, st);
+    if (err == ENOENT) return known.exists;
+    if (err != 0 || !st.isRegular || !known.exists) return true;
+    std::string content;
+    if (fs.ReadFile(path, content) != 0) return true;
+    return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
+}
+}  // namespace
+
+std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
+                                             const FileSnapshot& userFile,
+                                             const FileSnapshot& groupFile) {
+    std::vector<std::string> changed;
+    if (ChangedOutside(fs, paths.UserFilePath, userFile)) changed.push_back("user.txt");
+    if (ChangedOutside(fs, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
+    return changed;
+}
+
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot,
                      FileSnapshot* groupSnapshot) {

@@ -46,4 +46,11 @@ std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable&
 std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths& paths,
                                                const UserTable& users);
 
+// The names ("user.txt", "group.txt") of the data files that differ from
+// what was loaded or last written: removed, created, or other content. A
+// file that cannot be read counts as changed.
+std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
+                                             const FileSnapshot& userFile,
+                                             const FileSnapshot& groupFile);
+
 }  // namespace solne
