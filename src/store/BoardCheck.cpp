@@ -1,0 +1,268 @@
+#include "store/BoardCheck.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <unordered_map>
+
+#include "store/Save.h"
+#include "store/TextRules.h"
+
+namespace solne {
+
+// ------------------------------------------------------ read-only access
+
+int ReadOnlyFileSystem::Stat(const std::string& path, FileStat& out) { return inner_.Stat(path, out); }
+int ReadOnlyFileSystem::ReadFile(const std::string& path, std::string& out) {
+    return inner_.ReadFile(path, out);
+}
+int ReadOnlyFileSystem::OpenWrite(const std::string&, bool, mode_t, int& fd) {
+    fd = -1;
+    return EROFS;
+}
+int ReadOnlyFileSystem::Write(int, std::string_view) { return EROFS; }
+int ReadOnlyFileSystem::Sync(int) { return EROFS; }
+int ReadOnlyFileSystem::Close(int) { return EBADF; }
+int ReadOnlyFileSystem::Rename(const std::string&, const std::string&) { return EROFS; }
+int ReadOnlyFileSystem::Chmod(const std::string&, mode_t) { return EROFS; }
+int ReadOnlyFileSystem::Chown(const std::string&, uid_t, gid_t) { return EROFS; }
+int ReadOnlyFileSystem::Unlink(const std::string&) { return EROFS; }
+int ReadOnlyFileSystem::ListDir(const std::string& path, std::vector<DirEntry>& out) {
+    return inner_.ListDir(path, out);
+}
+int ReadOnlyFileSystem::RealPath(const std::string& path, std::string& out) {
+    return inner_.RealPath(path, out);
+}
+
+// ------------------------------------------------------------------ dump
+
+std::string EscapeDumpText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string EscapeDumpBytes(std::string_view cp932) {
+    std::string out;
+    std::string utf8;
+    while (!cp932.empty()) {
+        size_t bad = 0;
+        if (Cp932ToUtf8(cp932, utf8, &bad)) {
+            out += EscapeDumpText(utf8);
+            break;
+        }
+        if (bad >= cp932.size()) bad = cp932.size() - 1;
+        // The part in front of the bad byte converts on its own.
+        if (bad > 0 && Cp932ToUtf8(cp932.substr(0, bad), utf8)) out += EscapeDumpText(utf8);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(cp932[bad]));
+        out += hex;
+        cp932.remove_prefix(bad + 1);
+    }
+    return out;
+}
+
+std::string DumpBoard(const LoadedBoard& board) {
+    std::string out = "users " + std::to_string(board.Users.size()) + "\n";
+    for (size_t i = 0; i < board.Users.size(); ++i) {
+        const UserInfo& u = board.Users[i];
+        out += std::to_string(i) + '\t' + EscapeDumpText(u.UserId) + '\t' + EscapeDumpText(u.PassWord) +
+               '\t' + std::to_string(u.GroupNo) + '\t' + EscapeDumpText(u.GroupName) + '\t' +
+               EscapeDumpText(u.UserName) + '\t' + EscapeDumpBytes(u.StatusLine) + '\t' +
+               EscapeDumpBytes(u.PlanLine) + '\n';
+    }
+    out += "groups " + std::to_string(board.Groups.size()) + "\n";
+    for (size_t i = 0; i < board.Groups.size(); ++i) {
+        const GroupInfo& g = board.Groups[i];
+        out += std::to_string(i) + '\t' + std::to_string(g.GroupNo) + '\t' + EscapeDumpText(g.GroupName) + '\n';
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- report
+
+std::string CheckFinding::ToString() const {
+    std::string out = file;
+    if (!file.empty() && line > 0) {
+        out += ':';
+        out += std::to_string(line);
+    }
+    if (!out.empty()) out += ": ";
+    return out + message;
+}
+
+std::string FindingCountLine(size_t count) { return "指摘 " + std::to_string(count) + " 件"; }
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    std::string out(1, '"');
+    out += EscapeDumpText(text);
+    out += '"';
+    return out;
+}
+
+// Line of a slot in its data file; 0 for a slot that no line holds (the
+// one blank slot of a table whose file has no record).
+template <class Sources>
+int LineOf(const Sources& sources, size_t index) {
+    return index < sources.size() ? sources[index].line : 0;
+}
+
+class Checker {
+public:
+    Checker(FileSystem& fs, const BoardPaths& paths, const LoadedBoard& board)
+        : fs_(fs), paths_(paths), board_(board) {}
+
+    std::vector<CheckFinding> Run() {
+        DuplicateUserIds();
+        UnknownGroupNumbers();
+        DuplicateGroupNumbers();
+        BlankSlots();
+        MissingPerUserFiles();
+        CaseOnlyMatches();
+        NameLinesWithSeveralEquals();
+        QuotedValues();
+        RefusedValues();
+        PrunedFiles();
+        return std::move(findings_);
+    }
+
+private:
+    void Add(const std::string& file, int line, std::string message) {
+        findings_.push_back({file, line, std::move(message)});
+    }
+    int UserLine(size_t i) const { return LineOf(board_.userSources, i); }
+    int GroupLine(size_t i) const { return LineOf(board_.groupSources, i); }
+
+    void DuplicateUserIds() {
+        std::unordered_map<std::string, size_t> first;
+        for (size_t i = 0; i < board_.Users.size(); ++i) {
+            const UserInfo& u = board_.Users[i];
+            if (IsBlank(u)) continue;
+            auto [it, inserted] = first.emplace(u.UserId, i);
+            if (!inserted)
+                Add(paths_.UserFilePath, UserLine(i),
+                    "ユーザーID " + Quoted(u.UserId) + " が重複しています（最初は " +
+                        std::to_string(UserLine(it->second)) + " 行目）");
+        }
+    }
+
+    void UnknownGroupNumbers() {
+        std::unordered_map<int, size_t> known;
+        for (size_t i = 0; i < board_.Groups.size(); ++i) known.emplace(board_.Groups[i].GroupNo, i);
+        for (size_t i = 0; i < board_.Users.size(); ++i) {
+            const UserInfo& u = board_.Users[i];
+            if (u.GroupNo != 0 && !known.count(u.GroupNo))
+                Add(paths_.UserFilePath, UserLine(i),
+                    "ユーザー " + Quoted(u.UserId) + " のグループ番号 " + std::to_string(u.GroupNo) +
+                        " は " + paths_.GroupFilePath + " のどの行にもありません");
+        }
+    }
+
+    void DuplicateGroupNumbers() {
+        std::unordered_map<int, size_t> first;
+        for (size_t i = 0; i < board_.Groups.size(); ++i) {
+            if (GroupLine(i) == 0) continue;
+            auto [it, inserted] = first.emplace(board_.Groups[i].GroupNo, i);
+            if (!inserted)
+                Add(paths_.GroupFilePath, GroupLine(i),
+                    "グループ番号 " + std::to_string(board_.Groups[i].GroupNo) + " が重複しています（最初は " +
+                        std::to_string(GroupLine(it->second)) + " 行目）");
+        }
+    }
+
+    // Only slots that a line holds: the one blank slot of a file without
+    // records is how an empty table is kept, not a finding.
+    void BlankSlots() {
+        for (size_t i = 0; i < board_.Users.size(); ++i)
+            if (IsBlank(board_.Users[i]) && UserLine(i) > 0)
+                Add(paths_.UserFilePath, UserLine(i), "ユーザーIDが空の行です（一覧に表示されない空きスロット）");
+        for (size_t i = 0; i < board_.Groups.size(); ++i)
+            if (IsBlank(board_.Groups[i]) && GroupLine(i) > 0)
+                Add(paths_.GroupFilePath, GroupLine(i), "グループ名が空の行です（一覧に表示されない空きスロット）");
+    }
+
+    void MissingPerUserFiles() {
+        for (size_t i = 0; i < board_.Users.size() && i < board_.userSources.size(); ++i) {
+            const UserInfo& u = board_.Users[i];
+            if (IsBlank(u) || !board_.userSources[i].perUserFile.empty()) continue;
+            Add(paths_.UserFilePath, UserLine(i),
+                "ユーザー " + Quoted(u.UserId) + " の個別ファイル " +
+                    JoinPath(paths_.UserFolder(), UserFileName(u.UserId)) + " がありません（次の保存で作られます）");
+        }
+    }
+
+    void CaseOnlyMatches() {
+        for (size_t i = 0; i < board_.Users.size() && i < board_.userSources.size(); ++i) {
+            const UserSource& s = board_.userSources[i];
+            if (!s.caseOnly) continue;
+            Add(paths_.UserFilePath, UserLine(i),
+                "ユーザー " + Quoted(board_.Users[i].UserId) + " の個別ファイルは大文字小文字だけが違う " +
+                    JoinPath(paths_.UserFolder(), s.perUserFile) + " です");
+        }
+    }
+
+    void NameLinesWithSeveralEquals() {
+        for (size_t i = 0; i < board_.Users.size() && i < board_.userSources.size(); ++i) {
+            const UserSource& s = board_.userSources[i];
+            if (s.perUserFile.empty() || s.nameLineEquals <= 1) continue;
+            Add(JoinPath(paths_.UserFolder(), s.perUserFile), 1,
+                "名前の行に \"=\" が " + std::to_string(s.nameLineEquals) +
+                    " 個あります（2 個目から後は次の保存で失われます）");
+        }
+    }
+
+    // Values the save writes in double quotes. A value the writer's rule
+    // refuses is reported by RefusedValues instead.
+    void QuotedValue(const std::string& file, int line, const char* field, const std::string& value,
+                     FieldPlace place) {
+        std::string bytes, problem;
+        if (!NeedsQuotes(value) || !EncodeField(value, place, bytes, problem)) return;
+        Add(file, line, std::string(field) + " " + Quoted(value) + " は保存のときダブルクォートで囲んで書かれます");
+    }
+
+    void QuotedValues() {
+        for (size_t i = 0; i < board_.Users.size(); ++i) {
+            const UserInfo& u = board_.Users[i];
+            QuotedValue(paths_.UserFilePath, UserLine(i), "ユーザーID", u.UserId, FieldPlace::UserTxt);
+            QuotedValue(paths_.UserFilePath, UserLine(i), "パスワード", u.PassWord, FieldPlace::UserTxt);
+        }
+        for (size_t i = 0; i < board_.Groups.size(); ++i) {
+            const GroupInfo& g = board_.Groups[i];
+            QuotedValue(paths_.GroupFilePath, GroupLine(i), "グループ名", g.GroupName, FieldPlace::GroupTxt);
+        }
+    }
+
+    // The save's own check before its first write.
+    void RefusedValues() {
+        for (const SaveFailure& f : CheckWritable(board_.Users, board_.Groups))
+            Add("", 0, "保存できない値です（次の保存は何も書きません）: " + f.ToString());
+    }
+
+    void PrunedFiles() {
+        for (const std::string& name : FilesPruneWouldDelete(fs_, paths_, board_.Users))
+            Add(JoinPath(paths_.UserFolder(), name), 0, "どのユーザーのファイルでもないため、次の保存で削除されます");
+    }
+
+    FileSystem& fs_;
+    const BoardPaths& paths_;
+    const LoadedBoard& board_;
+    std::vector<CheckFinding> findings_;
+};
+
+}  // namespace
+
+std::vector<CheckFinding> CheckBoard(FileSystem& fs, const BoardPaths& paths, const LoadedBoard& board) {
+    return Checker(fs, paths, board).Run();
+}
+
+}  // namespace solne

@@ -1,0 +1,71 @@
+// The read-only companion "solne-check": a dump of the loaded tables and a
+// report of what in a board folder deserves an administrator's attention.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Define/Platform.h"
+#include "store/Load.h"
+#include "store/Settings.h"
+
+namespace solne {
+
+// A file system that reads through to another one and refuses every
+// operation that would change something (EROFS). The checker runs on it, so
+// it cannot write to the board folder whatever the code it calls does.
+class ReadOnlyFileSystem : public FileSystem {
+public:
+    explicit ReadOnlyFileSystem(FileSystem& inner) : inner_(inner) {}
+
+    int Stat(const std::string& path, FileStat& out) override;
+    int ReadFile(const std::string& path, std::string& out) override;
+    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override;
+    int Write(int fd, std::string_view data) override;
+    int Sync(int fd) override;
+    int Close(int fd) override;
+    int Rename(const std::string& from, const std::string& to) override;
+    int Chmod(const std::string& path, mode_t mode) override;
+    int Chown(const std::string& path, uid_t uid, gid_t gid) override;
+    int Unlink(const std::string& path) override;
+    int ListDir(const std::string& path, std::vector<DirEntry>& out) override;
+    int RealPath(const std::string& path, std::string& out) override;
+
+private:
+    FileSystem& inner_;
+};
+
+// A value of the dump: "\" "\t" "\r" "\n" written as \\ \t \r \n.
+std::string EscapeDumpText(std::string_view utf8);
+
+// Code page 932 bytes of a status or plan line for the dump: valid
+// characters as UTF-8 (escaped like any value), every other byte as \xNN.
+std::string EscapeDumpBytes(std::string_view cp932);
+
+// The dump of both tables: "users N", one tab-separated line per slot
+// (index, UserId, PassWord, GroupNo, GroupName, UserName, StatusLine,
+// PlanLine), then "groups M" and one line per slot (index, GroupNo,
+// GroupName). LF line ends.
+std::string DumpBoard(const LoadedBoard& board);
+
+// One finding of the report.
+struct CheckFinding {
+    std::string file;     // path of the file concerned, "" when none
+    int line = 0;         // 1-based line, 0 when none
+    std::string message;
+    std::string ToString() const;  // "file:line: message"
+};
+
+// Everything the report names, in this order: duplicate user IDs, unknown
+// group numbers, duplicate group numbers, blank slots, users without a
+// per-user file, per-user files found only by letter case, name lines with
+// more than one "=", values the save writes in double quotes, values the
+// save refuses, files the next save's pruning deletes. Reads only.
+std::vector<CheckFinding> CheckBoard(FileSystem& fs, const BoardPaths& paths,
+                                     const LoadedBoard& board);
+
+// The last line of the report.
+std::string FindingCountLine(size_t count);
+
+}  // namespace solne

@@ -1,0 +1,286 @@
+// solne-check, run as the real program on board folders written byte for
+// byte: exit codes, the dump and its escapes, every kind of finding, load
+// errors with their file and line, and a board folder left untouched.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/TempBoard.h"
+
+namespace fs = std::filesystem;
+using solne::test::ReadBytes;
+using solne::test::Sjis;
+using solne::test::SjisLines;
+using solne::test::TempDir;
+using solne::test::WriteBytes;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    std::vector<std::string> outLines() const {
+        std::vector<std::string> lines;
+        std::istringstream s(out);
+        for (std::string l; std::getline(s, l);) lines.push_back(l);
+        return lines;
+    }
+};
+
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+RunResult RunCheck(const std::vector<std::string>& args) {
+    TempDir io;
+    std::string cmd = ShellQuote(SOLNE_CHECK_EXE);
+    for (const auto& a : args) cmd += " " + ShellQuote(a);
+    cmd += " >" + ShellQuote(io / "out") + " 2>" + ShellQuote(io / "err");
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadBytes(io / "out");
+    r.err = ReadBytes(io / "err");
+    return r;
+}
+
+// Every entry under a folder with its kind, permission bits and bytes, to
+// prove that the checker changed nothing.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> snap;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        struct stat st {};
+        lstat(e.path().c_str(), &st);
+        std::string value = std::to_string(st.st_mode) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+                            std::to_string(st.st_mtim.tv_nsec);
+        if (S_ISREG(st.st_mode)) value += ":" + ReadBytes(e.path().string());
+        snap[fs::relative(e.path(), folder).string()] = value;
+    }
+    return snap;
+}
+
+bool HasLine(const RunResult& r, const std::string& prefix, const std::string& token) {
+    for (const auto& l : r.outLines())
+        if (l.rfind(prefix, 0) == 0 && l.find(token) != std::string::npos) return true;
+    return false;
+}
+
+std::string CopySample(const TempDir& dir) {
+    const std::string board = dir / "board";
+    fs::copy(std::string(SOLNE_SOURCE_DIR) + "/examples/board", board, fs::copy_options::recursive);
+    return board;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ sample board
+
+TEST(CheckSample, ReportsNothingAndDumpsTheSample) {
+    TempDir dir;
+    const std::string board = CopySample(dir);
+    const auto before = Snapshot(board);
+
+    const RunResult report = RunCheck({board});
+    EXPECT_EQ(report.exitCode, 0) << report.out << report.err;
+    EXPECT_EQ(report.out, "指摘 0 件\n");
+    EXPECT_EQ(report.err, "");
+
+    const RunResult dump = RunCheck({"dump", board});
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const auto lines = dump.outLines();
+    ASSERT_EQ(lines.size(), 12u) << dump.out;
+    EXPECT_EQ(lines[0], "users 7");
+    // Vendor character 髙, full-width tilde and a plan line with a slash.
+    EXPECT_EQ(lines[3], "2\ttakahashi\ttaka9\t2\t営業部\t髙橋 健太\tstatus=3\tplan=大阪出張 ～6/12");
+    // ソ has 0x5C as its trail byte: it is a character, not a backslash.
+    EXPECT_EQ(lines[7], "6\tnakamura\tnaka88\t0\t\t中村 ソウ\tstatus=0\tplan=");
+    EXPECT_EQ(lines[8], "groups 3");
+    EXPECT_EQ(lines[11], "2\t3\t開発部");
+    EXPECT_EQ(dump.out.find('\r'), std::string::npos);
+
+    EXPECT_EQ(Snapshot(board), before);
+}
+
+// ------------------------------------------------------------------- dump
+
+TEST(CheckDump, EscapesValuesAndShowsBadBytesOfStatusLines) {
+    TempDir dir;
+    const std::string board = dir / "board";
+    WriteBytes(board + "/user.txt", "u1,p\\w\tx,1\r\n,,0\r\nu2,,5\r\n");
+    WriteBytes(board + "/group.txt", SjisLines({"1,\"営業,第一\"", "2,開発"}));
+    // 0x80 and 0xFD are no code page 932 bytes, the final 0x81 is a lead
+    // byte without its trail; 表 and 能 end in 0x5C.
+    WriteBytes(board + "/user/u1.txt", Sjis("username=ソ表\r\nstatus=") + "\x80" + "a\\b\tc\r\n" +
+                                           Sjis("plan=能") + "\xFD\x81\r\n");
+
+    const RunResult r = RunCheck({"dump", board});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "users 3\n"
+              "0\tu1\tp\\\\w\\tx\t1\t営業,第一\tソ表\tstatus=\\x80a\\\\b\\tc\tplan=能\\xFD\\x81\n"
+              "1\t\t\t0\t\t\t\t\n"
+              "2\tu2\t\t5\t\t\t\t\n"
+              "groups 2\n"
+              "0\t1\t営業,第一\n"
+              "1\t2\t開発\n");
+}
+
+TEST(CheckDump, EmptyFilesGiveOneBlankSlotEachAndNoFinding) {
+    TempDir dir;
+    const std::string board = dir / "board";
+    WriteBytes(board + "/user.txt", "");
+    WriteBytes(board + "/group.txt", "");
+    fs::create_directories(board + "/user");
+
+    const RunResult dump = RunCheck({"dump", board});
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    EXPECT_EQ(dump.out, "users 1\n0\t\t\t0\t\t\t\t\ngroups 1\n0\t0\t\n");
+
+    const RunResult report = RunCheck({board});
+    EXPECT_EQ(report.exitCode, 0) << report.out;
+    EXPECT_EQ(report.out, "指摘 0 件\n");
+}
+
+// ----------------------------------------------------------------- report
+
+TEST(CheckReport, NamesEveryKindOfFindingWithFileAndLine) {
+    TempDir dir;
+    const std::string board = dir / "board";
+    const std::string u = board + "/user.txt";
+    const std::string g = board + "/group.txt";
+    WriteBytes(u, SjisLines({
+                      "u01,pw,1",      // 1
+                      "u02,pw,9",      // 2 group 9 does not exist
+                      "u01,pw2,1",     // 3 repeats line 1
+                      ",,0",           // 4 blank slot
+                      "u05,pw,2",      // 5 no per-user file
+                      "u06,\"a,b\",1",  // 6 password needs quotes
+                      "u07,pw,1",      // 7 file only as U07.txt
+                      "u08,pw,1",      // 8 name line with two "="
+                      "u09,p\"w\t,1",  // 9 needs quotes and holds a quote
+                  }));
+    WriteBytes(g, SjisLines({"1,営業", "2,開発", "1,総務", "3,", "4,\" 人事\""}));
+    for (const char* id : {"u01", "u02", "u06", "u09"})
+        WriteBytes(board + "/user/" + id + ".txt", SjisLines({"username=山田", "status=0", "plan="}));
+    WriteBytes(board + "/user/U07.txt", SjisLines({"username=佐藤", "status=1", "plan="}));
+    WriteBytes(board + "/user/u08.txt", SjisLines({"username=山田=課長", "status=0", "plan="}));
+    WriteBytes(board + "/user/memo.txt", "memo\r\n");
+    WriteBytes(board + "/user/.keep", "");
+    WriteBytes(board + "/user/sub/u99.txt", "x");
+    chmod(u.c_str(), 0444);
+    chmod(g.c_str(), 0444);
+    const auto before = Snapshot(board);
+
+    const RunResult r = RunCheck({board});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(HasLine(r, u + ":3: ", "\"u01\"")) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":2: ", " 9 ")) << r.out;
+    EXPECT_TRUE(HasLine(r, g + ":3: ", " 1 ")) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":4: ", "")) << r.out;
+    EXPECT_TRUE(HasLine(r, g + ":4: ", "")) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":5: ", board + "/user/u05.txt")) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":7: ", board + "/user/U07.txt")) << r.out;
+    EXPECT_TRUE(HasLine(r, board + "/user/u08.txt:1: ", "\"=\"")) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":6: ", "\"a,b\"")) << r.out;
+    EXPECT_TRUE(HasLine(r, g + ":5: ", "\" 人事\"")) << r.out;
+    EXPECT_TRUE(HasLine(r, board + "/user/memo.txt: ", "")) << r.out;
+    // The save's own refusal, which names the record and the field.
+    EXPECT_TRUE(HasLine(r, "保存できない値", "u09")) << r.out;
+    EXPECT_FALSE(HasLine(r, u + ":9: ", "")) << r.out;
+    // Nothing else: dot files, subfolders and the users' own files stay.
+    const auto lines = r.outLines();
+    ASSERT_EQ(lines.size(), 13u) << r.out;
+    EXPECT_EQ(lines.back(), "指摘 12 件");
+    EXPECT_EQ(r.out.find(".keep"), std::string::npos);
+    EXPECT_EQ(r.out.find("sub"), std::string::npos);
+
+    EXPECT_EQ(Snapshot(board), before);
+}
+
+// --------------------------------------------------------- load errors
+
+struct BrokenBoard {
+    const char* what;
+    const char* file;  // file whose content replaces the good one
+    std::string bytes;
+    const char* where;  // expected "file:line" on stderr, relative to the board
+};
+
+class CheckLoadError : public ::testing::TestWithParam<BrokenBoard> {};
+
+TEST_P(CheckLoadError, ExitsTwoNamingFileAndLineAndWritesNothing) {
+    const BrokenBoard& c = GetParam();
+    TempDir dir;
+    const std::string board = dir / "board";
+    WriteBytes(board + "/user.txt", SjisLines({"u1,pw,1", "u2,pw,2", "u3,pw,0"}));
+    WriteBytes(board + "/group.txt", SjisLines({"1,営業", "2,開発"}));
+    for (const char* id : {"u1", "u2", "u3"})
+        WriteBytes(board + "/user/" + id + ".txt", SjisLines({"username=山田", "status=0", "plan="}));
+    WriteBytes(board + "/" + c.file, c.bytes);
+    const auto before = Snapshot(board);
+
+    for (bool dump : {false, true}) {
+        const RunResult r = dump ? RunCheck({"dump", board}) : RunCheck({board});
+        EXPECT_EQ(r.exitCode, 2) << c.what;
+        EXPECT_EQ(r.out, "") << c.what;
+        EXPECT_NE(r.err.find(board + "/" + c.where), std::string::npos) << c.what << ": " << r.err;
+    }
+    EXPECT_EQ(Snapshot(board), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, CheckLoadError,
+    ::testing::Values(
+        BrokenBoard{"two fields", "user.txt", SjisLines({"u1,pw,1", "u2,pw"}), "user.txt:2:"},
+        BrokenBoard{"four fields", "user.txt", SjisLines({"u1,pw,1", "", "u2,pw,2,x"}), "user.txt:3:"},
+        BrokenBoard{"number out of range", "group.txt", SjisLines({"1,営業", "2,開発", "32768,総務"}),
+                    "group.txt:3:"},
+        BrokenBoard{"not a number", "group.txt", SjisLines({"x1,営業"}), "group.txt:1:"},
+        BrokenBoard{"unterminated quote", "group.txt", SjisLines({"1,営業", "2,\"開発"}), "group.txt:2:"},
+        BrokenBoard{"bad bytes in user.txt", "user.txt", "u1,pw,1\r\nu\x81\x20,pw,1\r\n", "user.txt:2:"},
+        BrokenBoard{"bad bytes in a name line", "user/u2.txt", "username=\x80\r\nstatus=0\r\nplan=\r\n",
+                    "user/u2.txt:1:"},
+        BrokenBoard{"ID with a slash", "user.txt", SjisLines({"u1,pw,1", "../u2,pw,1"}), "user.txt:2:"}));
+
+TEST(CheckLoadError, MissingFolderOrFileExitsTwo) {
+    TempDir dir;
+    const RunResult missing = RunCheck({dir / "nowhere"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.err.rfind(dir / "nowhere/", 0), 0u) << missing.err;
+    EXPECT_FALSE(solne::test::PathExists(dir / "nowhere"));
+
+    WriteBytes(dir / "board/user.txt", SjisLines({"u1,pw,0"}));
+    const RunResult noGroups = RunCheck({"dump", dir / "board"});
+    EXPECT_EQ(noGroups.exitCode, 2);
+    EXPECT_NE(noGroups.err.find(dir / "board/group.txt"), std::string::npos) << noGroups.err;
+    EXPECT_FALSE(solne::test::PathExists(dir / "board/group.txt"));
+}
+
+// --------------------------------------------------------------- arguments
+
+TEST(CheckArguments, HelpAndWrongArguments) {
+    const RunResult help = RunCheck({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("solne-check dump FOLDER"), std::string::npos);
+    EXPECT_NE(help.out.find("solne-check FOLDER"), std::string::npos);
+
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"dump"}, {"--bogus"}, {"dump", "a", "b"}, {"a", "b"}, {"list", "a"}, {""}};
+    for (const auto& args : wrong) {
+        const RunResult r = RunCheck(args);
+        EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("usage: solne-check", 0), 0u) << r.err;
+    }
+}
