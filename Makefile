@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench fuzz screenshot clean
+.PHONY: all deps build run test bench soak fuzz screenshot clean
 
 all: build
 
@@ -30,6 +30,12 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bench_store
 	@if [ -x build-bench/bench_window ]; then QT_QPA_PLATFORM=offscreen build-bench/bench_window; fi
+
+# Random commands through the window on a 32,767-user board, 200 rounds of
+# save and reload, with the memory figures (SOAK_ARGS="--rounds 20" for less).
+SOAK_ARGS ?=
+soak: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/solne_soak $(SOAK_ARGS)
 
 # Runs every fuzz target for FUZZ_SECONDS each; new inputs go to fuzz/out/.
 FUZZ_SECONDS ?= 60
