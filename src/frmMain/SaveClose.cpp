@@ -47,13 +47,9 @@ bool frmMain::OverwriteConfirmed() {
 
 bool frmMain::SaveData() {
     // Values that cannot be written are reported before anything is asked.
-    SaveReport report;
-    report.failures = CheckWritable(Users, Groups);
-    report.refused = !report.failures.empty();
-    if (!report.refused) {
-        if (!OverwriteConfirmed()) return false;
-        report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_);
-    }
+    SaveReport report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_,
+                                  [this] { return OverwriteConfirmed(); });
+    if (report.cancelled) return false;
     if (!report.ok()) {
         std::string text = "データの保存に失敗しました。";
         for (const SaveFailure& failure : report.failures) text += "\r\n" + failure.ToString();

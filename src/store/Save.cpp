@@ -379,13 +379,17 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
 
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot,
-                     FileSnapshot* groupSnapshot) {
+                     FileSnapshot* groupSnapshot, const std::function<bool()>& confirmWrite) {
     SaveReport report;
     auto& failures = report.failures;
     Prepared prepared;
     failures = Prepare(users, groups, prepared);
     if (!failures.empty()) {
         report.refused = true;
+        return report;
+    }
+    if (confirmWrite && !confirmWrite()) {
+        report.cancelled = true;
         return report;
     }
 

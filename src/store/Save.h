@@ -2,6 +2,7 @@
 // file, pruning of the per-user folder, "group.txt" — in that order.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ struct SaveFailure {
 struct SaveReport {
     // The writer's rule refused a value: nothing at all was written.
     bool refused = false;
+    // The caller's last word before the first write was No: nothing was written.
+    bool cancelled = false;
     std::vector<SaveFailure> failures;
-    bool ok() const { return !refused && failures.empty(); }
+    bool ok() const { return !refused && !cancelled && failures.empty(); }
 };
 
 // Saves the board. Never shows anything. Changes `users` only to record the
@@ -32,10 +35,13 @@ struct SaveReport {
 // given, is updated for "user.txt" and "group.txt" as soon as each is written.
 // A value the writer's rule refuses stops the save before its first write;
 // any other failure is reported and the save goes on with the next file
-// (pruning waits for a written "user.txt").
+// (pruning waits for a written "user.txt"). `confirmWrite`, when given, is
+// asked once the values are known to be writable and before the first
+// write; false cancels the save with nothing written.
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot = nullptr,
-                     FileSnapshot* groupSnapshot = nullptr);
+                     FileSnapshot* groupSnapshot = nullptr,
+                     const std::function<bool()>& confirmWrite = {});
 
 // The writer's rule over the whole tables, as the save runs it before its
 // first write: every refused value (record, field, character).

@@ -457,6 +457,31 @@ TEST_F(SaveTest, RefusedValueWritesNothingAtAll) {
     }
 }
 
+TEST_F(SaveTest, LastWordBeforeWritingIsAskedOnlyForWritableTables) {
+    Make(SampleBoard());
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "変更";
+    auto before = FolderState(dir.path());
+    int asked = 0;
+    SaveReport no = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, nullptr, nullptr, [&] {
+        ++asked;
+        return false;
+    });
+    EXPECT_TRUE(no.cancelled);
+    EXPECT_FALSE(no.ok());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(FolderState(dir.path()), before);
+
+    b.Users[1].UserName = "改行\n";  // refused: the question never comes
+    SaveReport refused = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, nullptr, nullptr, [&] {
+        ++asked;
+        return true;
+    });
+    EXPECT_TRUE(refused.refused);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(FolderState(dir.path()), before);
+}
+
 TEST_F(SaveTest, DataFileThatIsAFolderOrMissingIsSkipped) {
     Make(SampleBoard());
     LoadedBoard b = Load();
