@@ -29,12 +29,6 @@ size_t LineEndAt(std::string_view s, size_t i) {
     return 0;
 }
 
-size_t FindLineEnd(std::string_view s, size_t from) {
-    for (size_t i = from; i < s.size(); ++i)
-        if (s[i] == '\r' || s[i] == '\n') return i;
-    return s.size();
-}
-
 // 1-based number of the line that holds byte `offset`.
 int LineOfOffset(std::string_view s, size_t offset) {
     int line = 1;
@@ -152,11 +146,7 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& path
 
     std::string_view rest(bytes);
     std::string_view line[3];
-    for (auto& l : line) {
-        size_t end = FindLineEnd(rest, 0);
-        l = rest.substr(0, end);
-        rest.remove_prefix(end + LineEndAt(rest, end));
-    }
+    for (auto& l : line) l = TakeLine(rest).text;
 
     std::string nameLine;
     if (!Cp932ToUtf8(line[0], nameLine)) return ErrorAt(path, 1, kNotCp932);
@@ -229,15 +219,26 @@ std::string LoadError::ToString() const {
     return file + ": " + problem;
 }
 
+TextLine TakeLine(std::string_view& rest) {
+    size_t at = rest.find_first_of("\r\n");
+    if (at == std::string_view::npos) {
+        TextLine l{rest, {}};
+        rest = {};
+        return l;
+    }
+    size_t len = LineEndAt(rest, at);
+    TextLine l{rest.substr(0, at), rest.substr(at, len)};
+    rest.remove_prefix(at + len);
+    return l;
+}
+
 std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out) {
     out.clear();
     int number = 0;
-    size_t i = 0;
-    while (i < bytes.size()) {
+    std::string_view rest = bytes;
+    while (!rest.empty()) {
         ++number;
-        size_t end = FindLineEnd(bytes, i);
-        std::string_view line = bytes.substr(i, end - i);
-        i = end + LineEndAt(bytes, end);
+        std::string_view line = TakeLine(rest).text;
         if (line.empty()) continue;
         FieldLine fl;
         fl.number = number;

@@ -35,6 +35,15 @@ struct FieldLine {
     std::vector<std::string> fields;  // raw bytes of each field
 };
 
+// One line of a file: its text and its line end (CR LF, LF or a lone CR;
+// "" for a last line without one).
+struct TextLine {
+    std::string_view text;
+    std::string_view end;
+};
+// Takes the next line off the front of `rest`.
+TextLine TakeLine(std::string_view& rest);
+
 // Splits a file into its non-empty lines and their fields. Returns an error
 // (line and problem; the caller adds the file) for an unterminated quote.
 std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out);

@@ -101,26 +101,6 @@ std::vector<SaveFailure> Prepare(const UserTable& users, const GroupTable& group
     return refused;
 }
 
-// One line of a per-user file: its text and its line end ("" for a last
-// line without one). CR LF, LF and a lone CR each end a line.
-struct Line {
-    std::string_view text;
-    std::string_view end;
-};
-
-Line TakeLine(std::string_view& rest) {
-    size_t at = rest.find_first_of("\r\n");
-    if (at == std::string_view::npos) {
-        Line l{rest, {}};
-        rest = {};
-        return l;
-    }
-    size_t len = rest[at] == '\r' && at + 1 < rest.size() && rest[at + 1] == '\n' ? 2 : 1;
-    Line l{rest.substr(0, at), rest.substr(at, len)};
-    rest.remove_prefix(at + len);
-    return l;
-}
-
 // A per-user file as the save writes it.
 struct PerUserContent {
     std::string bytes;
@@ -135,8 +115,8 @@ PerUserContent PerUserFileContent(const std::string& nameLine, const std::string
     std::string_view rest = current ? std::string_view(*current) : std::string_view();
     TakeLine(rest);
     std::string_view afterName = rest;
-    Line status = TakeLine(rest);
-    Line plan = TakeLine(rest);
+    TextLine status = TakeLine(rest);
+    TextLine plan = TakeLine(rest);
 
     PerUserContent c;
     c.status = status.text.empty() ? kNewStatus : status.text;
