@@ -4,7 +4,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "frmMain/Dialogs.h"
+#include "qt/QtDialogs.h"
 #include "frmMain/frmMain.h"
 #include "store/Settings.h"
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "WindowTest.h"
+#include "qt/QtDialogs.h"
 
 namespace solne::test {
 namespace {

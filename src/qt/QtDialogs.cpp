@@ -1,4 +1,4 @@
-#include "frmMain/Dialogs.h"
+#include "qt/QtDialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -7,8 +7,6 @@
 #include <QStringList>
 
 namespace solne {
-
-const char* const kAppTitle = "ソルネ";
 
 namespace {
 
