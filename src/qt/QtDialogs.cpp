@@ -1,7 +1,5 @@
 #include "qt/QtDialogs.h"
 
-#include <algorithm>
-
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -9,9 +7,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QString>
 #include <QScreen>
+#include <QString>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace solne {
 

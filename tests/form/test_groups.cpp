@@ -277,5 +277,18 @@ TEST_F(GroupCommandTest, ReleaseWithNothingSelectedReports) {
     EXPECT_FALSE(w->DataChanged);
 }
 
+// A row that shows no slot of its table (the table shrank with no refresh)
+// stops the program before a handler reads or writes past the table.
+TEST_F(GroupCommandTest, ARowWithoutItsSlotStopsTheProgramInsteadOfReachingPastTheTable) {
+    ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}), StartResult::Ready);
+    Click(w->groupList, 2);
+    Click(w->userList, 0);
+    w->Groups.resize(2);
+    EXPECT_DEATH(w->cmdGroupSet_Click(), "list row 2 shows slot 2 of a table of 2 slots");
+    w->Users.resize(1);
+    w->userList.Select({3});
+    EXPECT_DEATH(w->cmdGroupCancel_Click(), "list row 3 shows slot 3 of a table of 1 slots");
+}
+
 }  // namespace
 }  // namespace solne::test

@@ -1,32 +1,11 @@
-// The two lists: the item-click handlers, a refresh drops blank slots, and
-// every row leads to its own record.
+// The two lists: a refresh drops blank slots, and every row leads to its own
+// record. Clicks and keys on the real lists are tested in tests/qt.
 #include "FormTest.h"
 
 namespace solne::test {
 namespace {
 
 class ListTest : public FormTest {};
-
-// The item-click handlers; which clicks and keys raise them is the
-// toolkit's part (tests/qt).
-TEST_F(ListTest, ItemClickFillsTheBoxesFromTheRecordOfTheRow) {
-    ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
-    Click(w->userList, 1);
-    EXPECT_EQ(Text(w->txtUserId), "u02");
-    EXPECT_EQ(Text(w->txtUserName), "鈴木");
-    EXPECT_EQ(Text(w->txtPassWords), "p2");
-    Click(w->userList, 3, Mods::Ctrl);  // two rows: the boxes are emptied
-    EXPECT_TRUE(UserBoxesEmpty());
-    Click(w->userList, 3, Mods::Ctrl);  // one again, the focus on the other row
-    EXPECT_EQ(Text(w->txtUserId), "u02");
-
-    Click(w->groupList, 1);
-    EXPECT_EQ(Text(w->txtGroupName), "営業部");
-    Type(w->groupName, "編集中");
-    Click(w->groupList, 1, Mods::Ctrl);  // no current item: nothing changes
-    EXPECT_FALSE(w->lsvGroupList->CurrentRow());
-    EXPECT_EQ(Text(w->txtGroupName), "編集中");
-}
 
 TEST_F(ListTest, RefreshDropsBlankSlotsAndLeavesNothingSelected) {
     ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
