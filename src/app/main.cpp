@@ -1,4 +1,5 @@
-// The editor: one window on the board named by "setup.ini" beside the program.
+// The editor: one window on the board named by "setup.ini" (beside the
+// program, else in the account's configuration folder).
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -6,7 +7,7 @@
 
 #include "frmMain/Dialogs.h"
 #include "frmMain/frmMain.h"
-#include "store/Settings.h"
+#include "store/SettingsPlace.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     solne::QtDialogs dialogs;
-    solne::frmMain window(dialogs, solne::SetupIniPath());
+    solne::frmMain window(dialogs, solne::FindSettingsPlace(solne::RealFileSystem(),
+                                                            solne::SettingsEnvironment::Current()));
     dialogs.SetParent(&window);
 
     switch (window.Form_Load()) {

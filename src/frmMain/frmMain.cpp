@@ -63,8 +63,8 @@ ListView* PlaceList(QWidget* parent, const char* name, bool multiSelect, QRect w
 
 }  // namespace
 
-frmMain::frmMain(Dialogs& dialogs, std::string setupIniPath, FileSystem& fs, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), fs_(fs), setupIniPath_(std::move(setupIniPath)) {
+frmMain::frmMain(Dialogs& dialogs, SettingsPlace settings, FileSystem& fs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), fs_(fs), settings_(std::move(settings)) {
     BuildControls();
     ConnectHandlers();
 }
@@ -144,15 +144,13 @@ StartResult frmMain::Form_Load() {
     DataChanged = false;
 
     LocateOutcome located = LocateInstallation(
-        fs_, setupIniPath_, [this](const std::string& message) { Warn(message); },
+        fs_, settings_.readFrom, [this](const std::string& message) { Warn(message); },
         [this] { return dialogs_.ChooseFolder(); });
     if (located.cancelled) return StartResult::Cancelled;
     paths_ = located.paths;
     InstalledPath = paths_.InstalledPath;
     UserFilePath = paths_.UserFilePath;
     GroupFilePath = paths_.GroupFilePath;
-    if (!located.settingsWriteError.empty())
-        Warn("設定ファイルに書き込めませんでした。\r\n" + located.settingsWriteError);
 
     AddColumns();
 
@@ -165,6 +163,14 @@ StartResult frmMain::Form_Load() {
     Groups = std::move(board.Groups);
     userSnapshot_ = board.userFile;
     groupSnapshot_ = board.groupFile;
+
+    // A chosen folder is remembered only now that its board has loaded: a
+    // folder that does not load must not send every later start to the
+    // same error instead of the chooser.
+    if (located.prompted) {
+        const std::string error = RememberInstalledPath(fs_, settings_, InstalledPath);
+        if (!error.empty()) Warn("設定ファイルに書き込めませんでした。\r\n" + error);
+    }
 
     // One row per line read, blank records included; a table that is one
     // blank slot because its file had no line (line 0) gets none.

@@ -15,6 +15,7 @@
 #include "frmMain/ListView.h"
 #include "store/Load.h"
 #include "store/Settings.h"
+#include "store/SettingsPlace.h"
 #include "store/TextRules.h"
 
 class QLabel;
@@ -33,9 +34,9 @@ enum class StartResult {
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    // `setupIniPath` is the settings file to use ("setup.ini" beside the
-    // program in the editor; tests give their own).
-    frmMain(Dialogs& dialogs, std::string setupIniPath, FileSystem& fs = RealFileSystem(),
+    // `settings` is the settings file to use (FindSettingsPlace in the
+    // editor; tests give their own file).
+    frmMain(Dialogs& dialogs, SettingsPlace settings, FileSystem& fs = RealFileSystem(),
             QWidget* parent = nullptr);
 
     // ---- state of the run
@@ -125,7 +126,7 @@ private:
 
     Dialogs& dialogs_;
     FileSystem& fs_;
-    std::string setupIniPath_;
+    SettingsPlace settings_;
     BoardPaths paths_;
     FileSnapshot userSnapshot_;
     FileSnapshot groupSnapshot_;
