@@ -5,12 +5,15 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/EditorStart.h"
 #include "frmMain/Dialogs.h"
 #include "frmMain/frmMain.h"
 #include "store/SettingsPlace.h"
 
 int main(int argc, char** argv) {
+    if (std::optional<int> status = solne::HandleEditorArguments(argc, argv)) return *status;
     QApplication app(argc, argv);
+    solne::SetApplicationIdentity();
 
     // Qt's own texts (standard buttons, the folder chooser) in Japanese.
     QTranslator qtTexts;
