@@ -209,6 +209,15 @@ TEST(CheckReport, NamesEveryKindOfFindingWithFileAndLine) {
     EXPECT_EQ(lines.back(), "指摘 12 件");
     EXPECT_EQ(r.out.find(".keep"), std::string::npos);
     EXPECT_EQ(r.out.find("sub"), std::string::npos);
+    // A finding without a file comes first, with null file and line in JSON.
+    EXPECT_EQ(lines.front().rfind("保存できない値", 0), 0u) << r.out;
+    const RunResult json = RunCheck({"--format=json", board});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.out.rfind("{\"findings\": [\n  {\"code\": \"unwritable-value\", \"file\": null, \"line\": null, "
+                             "\"message\": \"保存できない値",
+                             0),
+              0u)
+        << json.out;
 
     EXPECT_EQ(Snapshot(board), before);
 }
