@@ -25,6 +25,9 @@ if(TARGET solne)
 
   add_test(NAME solne_version COMMAND solne --version)
   set_tests_properties(solne_version PROPERTIES PASS_REGULAR_EXPRESSION "^solne ${PROJECT_VERSION}\n$")
+  # Output that cannot be written is exit status 2, not a success.
+  add_test(NAME solne_version_full_disk
+           COMMAND sh -c "\"$0\" --version >/dev/full 2>/dev/null; test $? -eq 2" $<TARGET_FILE:solne>)
   # --help names the three places of the settings file for this account.
   add_test(NAME solne_help COMMAND solne --help)
   set_tests_properties(solne_help PROPERTIES

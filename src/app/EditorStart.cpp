@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 
@@ -42,13 +43,13 @@ std::string EditorHelpText(const SettingsEnvironment& env, const SettingsPlace& 
 std::optional<int> HandleEditorArguments(int argc, char** argv) {
     if (argc != 2) return std::nullopt;
     const std::string_view arg = argv[1];
+    if (arg != "--version" && arg != "--help" && arg != "-h") return std::nullopt;
+    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is reported below like a full disk
     if (arg == "--version") {
         std::fputs("solne " SOLNE_VERSION "\n", stdout);
-    } else if (arg == "--help" || arg == "-h") {
+    } else {
         const SettingsEnvironment env = SettingsEnvironment::Current();
         std::fputs(EditorHelpText(env, FindSettingsPlace(RealFileSystem(), env)).c_str(), stdout);
-    } else {
-        return std::nullopt;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::perror("solne: 標準出力に書き込めませんでした");
