@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench-build bench soak fuzz screenshot clean
+.PHONY: all deps build run test package check-package bench-build bench soak fuzz screenshot clean
 
 all: build
 
@@ -27,6 +27,15 @@ test: build
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package BUILD/solne_VERSION_amd64.deb (CPack), and its trial
+# on this machine: install, use, remove (needs root or sudo).
+package: build
+	@scripts/install-deps --package
+	cmake --build $(BUILD) --target package
+
+check-package:
+	@scripts/check-package $(BUILD)
 
 bench-build: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSOLNE_BENCH=ON -DSOLNE_TESTS=OFF

@@ -1,15 +1,19 @@
-// The editor: one window on the board named by "setup.ini" beside the program.
+// The editor: one window on the board named by "setup.ini" (beside the
+// program, else in the account's configuration folder).
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/EditorStart.h"
 #include "qt/QtDialogs.h"
 #include "qt/QtMainWindow.h"
-#include "store/Settings.h"
+#include "store/SettingsPlace.h"
 
 int main(int argc, char** argv) {
+    if (std::optional<int> status = solne::HandleEditorArguments(argc, argv)) return *status;
     QApplication app(argc, argv);
+    solne::SetApplicationIdentity();
 
     // Qt's own texts (standard buttons, the folder chooser) in Japanese.
     QTranslator qtTexts;
@@ -18,7 +22,8 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     solne::QtDialogs dialogs;
-    solne::QtMainWindow window(dialogs, solne::SetupIniPath());
+    solne::QtMainWindow window(dialogs, solne::FindSettingsPlace(solne::RealFileSystem(),
+                                                                 solne::SettingsEnvironment::Current()));
     dialogs.SetParent(&window);
 
     switch (window.Form().Start()) {

@@ -8,7 +8,7 @@
 
 namespace solne {
 
-frmMain::frmMain(const FormControls& controls, std::string setupIniPath, FileSystem& fs)
+frmMain::frmMain(const FormControls& controls, SettingsPlace settings, FileSystem& fs)
     : txtUserId(&controls.txtUserId),
       txtPassWords(&controls.txtPassWords),
       txtUserName(&controls.txtUserName),
@@ -18,7 +18,7 @@ frmMain::frmMain(const FormControls& controls, std::string setupIniPath, FileSys
       window_(controls.window),
       dialogs_(controls.dialogs),
       fs_(fs),
-      setupIniPath_(std::move(setupIniPath)) {}
+      settings_(std::move(settings)) {}
 
 size_t frmMain::SlotOf(const ListView& list, int row, size_t tableSize) {
     const int slot = list.Row(row).slot;
@@ -60,15 +60,13 @@ StartResult frmMain::Form_Load() {
     DataChanged = false;
 
     LocateOutcome located = LocateInstallation(
-        fs_, setupIniPath_, [this](const std::string& message) { Warn(message); },
+        fs_, settings_.readFrom, [this](const std::string& message) { Warn(message); },
         [this] { return dialogs_.ChooseFolder(); });
     if (located.cancelled) return StartResult::Cancelled;
     paths_ = located.paths;
     InstalledPath = paths_.InstalledPath;
     UserFilePath = paths_.UserFilePath;
     GroupFilePath = paths_.GroupFilePath;
-    if (!located.settingsWriteError.empty())
-        Warn("設定ファイルに書き込めませんでした。\r\n" + located.settingsWriteError);
 
     AddColumns();
 
@@ -81,6 +79,14 @@ StartResult frmMain::Form_Load() {
     Groups = std::move(board.Groups);
     userSnapshot_ = board.userFile;
     groupSnapshot_ = board.groupFile;
+
+    // A chosen folder is remembered only now that its board has loaded: a
+    // folder that does not load must not send every later start to the
+    // same error instead of the chooser.
+    if (located.prompted) {
+        const std::string error = RememberInstalledPath(fs_, settings_, InstalledPath);
+        if (!error.empty()) Warn("設定ファイルに書き込めませんでした。\r\n" + error);
+    }
 
     // One row per line read, blank records included; a table that is one
     // blank slot because its file had no line (line 0) gets none.

@@ -16,6 +16,7 @@
 #include "frmMain/Dialogs.h"
 #include "store/Load.h"
 #include "store/Settings.h"
+#include "store/SettingsPlace.h"
 #include "store/TextRules.h"
 
 namespace solne {
@@ -29,9 +30,9 @@ enum class StartResult {
 
 class frmMain {
 public:
-    // `setupIniPath` is the settings file to use ("setup.ini" beside the
-    // program in the editor; tests give their own).
-    frmMain(const FormControls& controls, std::string setupIniPath, FileSystem& fs = RealFileSystem());
+    // `settings` is the settings file to use (FindSettingsPlace in the
+    // editor; tests give their own file).
+    frmMain(const FormControls& controls, SettingsPlace settings, FileSystem& fs = RealFileSystem());
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
 
@@ -113,7 +114,7 @@ private:
     Window& window_;
     Dialogs& dialogs_;
     FileSystem& fs_;
-    std::string setupIniPath_;
+    SettingsPlace settings_;
     BoardPaths paths_;
     FileSnapshot userSnapshot_;
     FileSnapshot groupSnapshot_;

@@ -64,12 +64,12 @@ void PushButton::keyPressEvent(QKeyEvent* event) {
     QPushButton::keyPressEvent(event);
 }
 
-QtMainWindow::QtMainWindow(Dialogs& dialogs, std::string setupIniPath, FileSystem& fs, QWidget* parent)
+QtMainWindow::QtMainWindow(Dialogs& dialogs, SettingsPlace settings, FileSystem& fs, QWidget* parent)
     : QWidget(parent) {
     BuildControls();
     form_ = std::make_unique<frmMain>(FormControls{*txtUserId, *txtPassWords, *txtUserName, *lsvUserList,
                                                    *txtGroupName, *lsvGroupList, *this, dialogs},
-                                      std::move(setupIniPath), fs);
+                                      std::move(settings), fs);
     ConnectHandlers();
 }
 

@@ -36,7 +36,7 @@ protected:
 class QtMainWindow : public QWidget, public Window {
     Q_OBJECT
 public:
-    QtMainWindow(Dialogs& dialogs, std::string setupIniPath, FileSystem& fs = RealFileSystem(),
+    QtMainWindow(Dialogs& dialogs, SettingsPlace settings, FileSystem& fs = RealFileSystem(),
                  QWidget* parent = nullptr);
     ~QtMainWindow() override;
 

@@ -1,7 +1,9 @@
 #include "store/BoardCheck.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <tuple>
 #include <unordered_map>
 
 #include "store/Save.h"
@@ -123,22 +125,27 @@ public:
         : fs_(fs), paths_(paths), board_(board) {}
 
     std::vector<CheckFinding> Run() {
-        DuplicateUserIds();
-        UnknownGroupNumbers();
-        DuplicateGroupNumbers();
-        BlankSlots();
-        MissingPerUserFiles();
-        CaseOnlyMatches();
-        NameLinesWithSeveralEquals();
-        QuotedValues();
-        RefusedValues();
-        PrunedFiles();
+        Kind("duplicate-user-id"); DuplicateUserIds();
+        Kind("unknown-group-number"); UnknownGroupNumbers();
+        Kind("duplicate-group-number"); DuplicateGroupNumbers();
+        Kind("blank-record"); BlankSlots();
+        Kind("missing-user-file"); MissingPerUserFiles();
+        Kind("user-file-case-only"); CaseOnlyMatches();
+        Kind("name-line-equals"); NameLinesWithSeveralEquals();
+        Kind("quoted-value"); QuotedValues();
+        Kind("unwritable-value"); RefusedValues();
+        Kind("pruned-file"); PrunedFiles();
+        std::sort(findings_.begin(), findings_.end(), [](const CheckFinding& a, const CheckFinding& b) {
+            return std::tie(a.file, a.line, a.code, a.message) < std::tie(b.file, b.line, b.code, b.message);
+        });
         return std::move(findings_);
     }
 
 private:
+    // The code of the findings added from now on.
+    void Kind(const char* code) { code_ = code; }
     void Add(const std::string& file, int line, std::string message) {
-        findings_.push_back({file, line, std::move(message)});
+        findings_.push_back({file, line, std::move(message), code_});
     }
     int UserLine(size_t i) const { return LineOf(board_.userSources, i); }
     int GroupLine(size_t i) const { return LineOf(board_.groupSources, i); }
@@ -257,6 +264,7 @@ private:
     const BoardPaths& paths_;
     const LoadedBoard& board_;
     std::vector<CheckFinding> findings_;
+    const char* code_ = "";
 };
 
 }  // namespace

@@ -54,14 +54,20 @@ struct CheckFinding {
     std::string file;     // path of the file concerned, "" when none
     int line = 0;         // 1-based line, 0 when none
     std::string message;
+    std::string code;     // the kind of finding, stable for scripts ("duplicate-user-id")
     std::string ToString() const;  // "file:line: message"
 };
 
-// Everything the report names, in this order: duplicate user IDs, unknown
-// group numbers, duplicate group numbers, blank slots, users without a
-// per-user file, per-user files found only by letter case, name lines with
-// more than one "=", values the save writes in double quotes, values the
-// save refuses, files the next save's pruning deletes. Reads only.
+// Everything the report names (code in brackets): duplicate user IDs
+// (duplicate-user-id), unknown group numbers (unknown-group-number),
+// duplicate group numbers (duplicate-group-number), blank slots
+// (blank-record), users without a per-user file (missing-user-file),
+// per-user files found only by letter case (user-file-case-only), name lines
+// with more than one "=" (name-line-equals), values the save writes in double
+// quotes (quoted-value), values the save refuses (unwritable-value), files
+// the next save's pruning deletes (pruned-file). Sorted by file, line, code
+// and message, so the report does not depend on the order in which the file
+// system lists a folder. Reads only.
 std::vector<CheckFinding> CheckBoard(FileSystem& fs, const BoardPaths& paths,
                                      const LoadedBoard& board);
 

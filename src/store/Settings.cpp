@@ -235,7 +235,12 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
                                  const std::function<void(const std::string&)>& showMessage,
                                  const std::function<std::optional<std::string>()>& chooseFolder) {
     LocateOutcome outcome;
-    outcome.paths = BoardPaths::For(ReadProfileString(fs, setupIniPath, "Script", "InstalledPath"));
+    std::string stored = ReadProfileString(fs, setupIniPath, "Script", "InstalledPath");
+    if (!stored.empty() && stored[0] != '/') {
+        const size_t slash = setupIniPath.rfind('/');
+        stored = JoinPath(slash == std::string::npos ? "." : setupIniPath.substr(0, slash + 1), stored);
+    }
+    outcome.paths = BoardPaths::For(stored);
     auto bothExist = [&] {
         return FileExists(fs, outcome.paths.UserFilePath) && FileExists(fs, outcome.paths.GroupFilePath);
     };
@@ -254,11 +259,6 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
         outcome.paths = BoardPaths::For(chosen);
     }
 
-    if (chosen.find_first_of("\r\n") != std::string::npos) {
-        outcome.settingsWriteError = setupIniPath + ": フォルダのパスに改行が含まれているため保存できません";
-    } else if (int err = WriteProfileString(fs, setupIniPath, "Script", "InstalledPath", chosen); err != 0) {
-        outcome.settingsWriteError = setupIniPath + ": " + ErrnoText(err);
-    }
     return outcome;
 }
 

@@ -51,16 +51,14 @@ struct LocateOutcome {
     bool cancelled = false;  // the user cancelled the folder chooser
     BoardPaths paths;
     bool prompted = false;   // the message and chooser were shown
-    // When the settings file could not be written: "<file>: <reason>" ("" when
-    // fine). The folder found is still in `paths`.
-    std::string settingsWriteError;
 };
 
-// Locates the board folder: reads "InstalledPath" of section "Script"; while
+// Locates the board folder: reads "InstalledPath" of section "Script" (a
+// relative value is taken relative to the folder of the settings file); while
 // "user.txt" or "group.txt" is missing there, shows the message and asks for
-// a folder (chooseFolder returns nullopt on cancel, which ends the search with
-// nothing written). After a prompt the chosen folder is written to the
-// settings file.
+// a folder (chooseFolder returns nullopt on cancel, which ends the search).
+// Writes nothing: a chosen folder is remembered (RememberInstalledPath) only
+// once its board has loaded.
 LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath,
                                  const std::function<void(const std::string&)>& showMessage,
                                  const std::function<std::optional<std::string>()>& chooseFolder);

@@ -89,9 +89,9 @@ void FakeWindow::Close() {
     if (!cancel) visible = false;
 }
 
-FakeForm::FakeForm(FakeDialogs& dialogs, std::string setupIniPath, FileSystem& fs)
+FakeForm::FakeForm(FakeDialogs& dialogs, SettingsPlace settings, FileSystem& fs)
     : frmMain(FormControls{userId, passWords, userName, userList, groupName, groupList, window, dialogs},
-              std::move(setupIniPath), fs) {
+              std::move(settings), fs) {
     userList.onItemClick = [this] { lsvUserList_ItemClick(); };
     groupList.onItemClick = [this] { lsvGroupList_ItemClick(); };
     window.onClose = [this](bool& cancel) { Form_Unload(cancel); };

@@ -85,7 +85,7 @@ struct FakeControls {
 // frmMain on fake controls, with every event wired to its handler.
 class FakeForm : public FakeControls, public frmMain {
 public:
-    FakeForm(FakeDialogs& dialogs, std::string setupIniPath, FileSystem& fs = RealFileSystem());
+    FakeForm(FakeDialogs& dialogs, SettingsPlace settings, FileSystem& fs = RealFileSystem());
 };
 
 }  // namespace solne::test

@@ -128,6 +128,49 @@ TEST_F(FolderPromptTest, SettingsFileThatCannotBeWrittenIsReportedAndStartUpGoes
     EXPECT_EQ(w->lsvUserList->RowCount(), 5);
 }
 
+TEST_F(FolderPromptTest, ChosenFolderIsRememberedOnlyOnceItsBoardHasLoaded) {
+    BoardFiles broken = FiveUsers();
+    broken.userLines[2] = "u03,p3,abc";  // an old backup the loader refuses
+    WriteBoard(dir / "backup", broken);
+    const std::string ini = "[Script]\r\nInstalledPath=" + dir / "gone" + "\r\n";
+    WriteBytes(Ini(), ini);
+    dialogs.folders = {dir / "backup"};
+    ASSERT_EQ(Open(), StartResult::LoadFailed);
+    ASSERT_EQ(dialogs.boxes.size(), 2u);  // the prompt, then the load error
+    EXPECT_EQ(ReadBytes(Ini()), ini);
+
+    // So the next start offers the chooser again instead of the same error.
+    WriteBoard(Board(), FiveUsers());
+    dialogs.boxes.clear();
+    dialogs.chooserCalls = 0;
+    dialogs.folders = {Board()};
+    ASSERT_EQ(Open(), StartResult::Ready);
+    ExpectPrompts(1);
+    EXPECT_EQ(ReadBytes(Ini()), "[Script]\r\nInstalledPath=" + Board() + "\r\n");
+}
+
+TEST_F(FolderPromptTest, SystemDefaultIsReadAndTheChoiceGoesToTheAccountsOwnFile) {
+    WriteBoard(Board(), FiveUsers());
+    SettingsPlace place(dir / "home/solne/setup.ini");
+    place.readFrom = dir / "etc/solne/setup.ini";
+    place.createFolder = true;
+    WriteBytes(place.readFrom, "[Script]\r\nInstalledPath=../../board\r\n");  // relative to etc/solne
+    w = std::make_unique<FakeForm>(dialogs, place);
+    ASSERT_EQ(w->Form_Load(), StartResult::Ready);
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(w->lsvUserList->RowCount(), 5);
+    EXPECT_FALSE(PathExists(place.file));
+
+    const std::string system = "[Script]\r\nInstalledPath=/nowhere\r\n";
+    WriteBytes(place.readFrom, system);
+    dialogs.folders = {Board()};
+    w = std::make_unique<FakeForm>(dialogs, place);
+    ASSERT_EQ(w->Form_Load(), StartResult::Ready);
+    ExpectPrompts(1);
+    EXPECT_EQ(ReadBytes(place.file), "[Script]\r\nInstalledPath=" + Board() + "\r\n");
+    EXPECT_EQ(ReadBytes(place.readFrom), system);
+}
+
 // ---- a board that cannot be read
 
 TEST_F(StartupTest, LoadErrorNamesFileLineAndProblemAndWritesNothing) {

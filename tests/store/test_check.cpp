@@ -3,8 +3,13 @@
 // errors with their file and line, and a board folder left untouched.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -204,6 +209,15 @@ TEST(CheckReport, NamesEveryKindOfFindingWithFileAndLine) {
     EXPECT_EQ(lines.back(), "指摘 12 件");
     EXPECT_EQ(r.out.find(".keep"), std::string::npos);
     EXPECT_EQ(r.out.find("sub"), std::string::npos);
+    // A finding without a file comes first, with null file and line in JSON.
+    EXPECT_EQ(lines.front().rfind("保存できない値", 0), 0u) << r.out;
+    const RunResult json = RunCheck({"--format=json", board});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.out.rfind("{\"findings\": [\n  {\"code\": \"unwritable-value\", \"file\": null, \"line\": null, "
+                             "\"message\": \"保存できない値",
+                             0),
+              0u)
+        << json.out;
 
     EXPECT_EQ(Snapshot(board), before);
 }
@@ -274,13 +288,167 @@ TEST(CheckArguments, HelpAndWrongArguments) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("solne-check dump FOLDER"), std::string::npos);
     EXPECT_NE(help.out.find("solne-check FOLDER"), std::string::npos);
+    EXPECT_NE(help.out.find("終了コード 0: 指摘なし、1: 指摘あり、2: フォルダを読み込めない"), std::string::npos);
 
     const std::vector<std::vector<std::string>> wrong = {
-        {}, {"dump"}, {"--bogus"}, {"dump", "a", "b"}, {"a", "b"}, {"list", "a"}, {""}};
+        {}, {"dump"}, {"--bogus"}, {"dump", "a", "b"}, {"a", "b"}, {"list", "a"}, {""},
+        {"--format=xml", "a"}, {"--format=json"}, {"--format=json", "dump", "a"}, {"--format=json", "a", "b"}};
     for (const auto& args : wrong) {
         const RunResult r = RunCheck(args);
         EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("usage: solne-check", 0), 0u) << r.err;
+    }
+}
+
+// ------------------------------------------------------ order and JSON
+
+namespace {
+
+// A board with findings in three files and several files to prune, the
+// latter created in reverse order so that the folder lists them unsorted.
+std::string BoardWithFindings(const TempDir& dir) {
+    const std::string board = dir / "board";
+    WriteBytes(board + "/user.txt", SjisLines({"u1,pw,9", "u1,\"a,b\",1", "u3,pw,1"}));
+    WriteBytes(board + "/group.txt", SjisLines({"1,営業", "1,開発"}));
+    WriteBytes(board + "/user/u1.txt", SjisLines({"username=山田", "status=0", "plan="}));
+    WriteBytes(board + "/user/u3.txt", SjisLines({"username=a=b=c", "status=0", "plan="}));
+    for (const char* name : {"zz.txt", "mm.txt", "aa.txt", "x\"\\y.txt"}) WriteBytes(board + "/user/" + name, "");
+    return board;
+}
+
+}  // namespace
+
+TEST(CheckReport, FindingsAreSortedByFileLineAndKind) {
+    TempDir dir;
+    const std::string board = BoardWithFindings(dir);
+    const RunResult r = RunCheck({board});
+    ASSERT_EQ(r.exitCode, 1) << r.err;
+    std::vector<std::string> lines = r.outLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "指摘 9 件");
+    lines.pop_back();
+    std::vector<std::string> sorted = lines;
+    std::sort(sorted.begin(), sorted.end(), [&](const std::string& a, const std::string& b) {
+        // "file:line: message" with the line as a number
+        auto key = [](const std::string& l) {
+            const size_t colon = l.find(": ");
+            std::string where = l.substr(0, colon);
+            const size_t c = where.rfind(':');
+            int line = 0;
+            if (c != std::string::npos && where.find_first_not_of("0123456789", c + 1) == std::string::npos) {
+                line = std::stoi(where.substr(c + 1));
+                where.resize(c);
+            }
+            return std::make_pair(where, line);
+        };
+        return key(a) < key(b);
+    });
+    EXPECT_EQ(lines, sorted) << r.out;
+    const auto at = [&](const std::string& prefix) {
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }) -
+               lines.begin();
+    };
+    EXPECT_LT(at(board + "/user/aa.txt"), at(board + "/user/mm.txt"));
+    EXPECT_LT(at(board + "/user/mm.txt"), at(board + "/user/zz.txt"));
+    EXPECT_EQ(RunCheck({board}).out, r.out);
+}
+
+TEST(CheckReport, JsonGivesCodeFileLineAndMessage) {
+    TempDir dir;
+    const std::string board = BoardWithFindings(dir);
+    const RunResult plain = RunCheck({"--format=plain", board});
+    const RunResult json = RunCheck({"--format=json", board});
+    ASSERT_EQ(json.exitCode, 1) << json.err;
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_EQ(plain.out, RunCheck({board}).out);
+    const std::string u = board + "/user.txt";
+    // One object a line, in the order of the plain report.
+    for (const std::string& expected : {
+             "{\"code\": \"duplicate-group-number\", \"file\": \"" + board + "/group.txt\", \"line\": 2, ",
+             "{\"code\": \"unknown-group-number\", \"file\": \"" + u + "\", \"line\": 1, ",
+             "{\"code\": \"duplicate-user-id\", \"file\": \"" + u + "\", \"line\": 2, ",
+             "{\"code\": \"quoted-value\", \"file\": \"" + u + "\", \"line\": 2, ",
+             "{\"code\": \"name-line-equals\", \"file\": \"" + board + "/user/u3.txt\", \"line\": 1, ",
+             "{\"code\": \"pruned-file\", \"file\": \"" + board + "/user/x\\\"\\\\y.txt\", \"line\": null, ",
+         })
+        EXPECT_NE(json.out.find("\n  " + expected + "\"message\": \""), std::string::npos) << expected << "\n" << json.out;
+    const std::string tail = "\n], \"count\": 9}\n";
+    ASSERT_GT(json.out.size(), tail.size());
+    EXPECT_EQ(json.out.substr(json.out.size() - tail.size()), tail) << json.out;
+    EXPECT_EQ(json.out.rfind("{\"findings\": [\n", 0), 0u);
+
+    // A name that is not UTF-8 still gives valid UTF-8.
+    WriteBytes(board + "/user/\xff.txt", "");
+    const RunResult bad = RunCheck({"--format=json", board});
+    EXPECT_NE(bad.out.find("/user/\xEF\xBF\xBD.txt\""), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.out.find('\xff'), std::string::npos);
+
+    TempDir clean;
+    const RunResult none = RunCheck({"--format=json", CopySample(clean)});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.out, "{\"findings\": [], \"count\": 0}\n");
+}
+
+// ------------------------------------------------------ failed output
+
+namespace {
+
+// Runs solne-check with its standard output on a pipe whose reader has
+// already gone; SIGPIPE is left at its default, as in a shell pipeline.
+RunResult RunIntoClosedPipe(const std::vector<std::string>& args) {
+    TempDir io;
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const std::string errPath = io / "err";
+    std::vector<std::string> argv = {SOLNE_CHECK_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        dup2(fds[1], 1);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(err, 2);
+        execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = ReadBytes(errPath);
+    return r;
+}
+
+RunResult RunIntoFullDisk(const std::vector<std::string>& args) {
+    TempDir io;
+    std::string cmd = ShellQuote(SOLNE_CHECK_EXE);
+    for (const auto& a : args) cmd += " " + ShellQuote(a);
+    cmd += " >/dev/full 2>" + ShellQuote(io / "err");
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = ReadBytes(io / "err");
+    return r;
+}
+
+}  // namespace
+
+TEST(CheckOutput, AFailedWriteIsExitTwoWithAMessage) {
+    TempDir dir;
+    const std::string sample = CopySample(dir);
+    const std::string findings = BoardWithFindings(dir);
+    const std::vector<std::vector<std::string>> runs = {
+        {sample}, {findings}, {"--format=json", findings}, {"dump", sample}, {"--help"}, {"--version"}};
+    for (const auto& args : runs) {
+        for (const RunResult& r : {RunIntoFullDisk(args), RunIntoClosedPipe(args)}) {
+            EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
+            EXPECT_EQ(r.err.rfind("solne-check: 標準出力に書き込めませんでした: ", 0), 0u) << r.err;
+        }
     }
 }

@@ -9,6 +9,7 @@
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
 #include "store/Settings.h"
+#include "store/SettingsPlace.h"
 
 using namespace solne;
 using solne::test::BoardFiles;
@@ -31,21 +32,25 @@ int Write(const std::string& file, const std::string& value, const std::string& 
     return WriteProfileString(RealFileSystem(), file, "Script", key, value);
 }
 
-// Runs LocateInstallation with a scripted chooser: each entry is a folder,
-// or nullopt for cancel.
+// Runs LocateInstallation with a scripted chooser (each entry is a folder,
+// or nullopt for cancel), then remembers a chosen folder as the editor does
+// once the board has loaded.
 struct Locate {
     explicit Locate(std::vector<std::optional<std::string>> p = {}) : picks(std::move(p)) {}
     std::vector<std::optional<std::string>> picks;
     std::vector<std::string> messages;
     size_t chooserCalls = 0;
+    std::string writeError;
 
     LocateOutcome Run(const std::string& ini, FileSystem& fs = RealFileSystem()) {
-        return LocateInstallation(
+        LocateOutcome r = LocateInstallation(
             fs, ini, [&](const std::string& m) { messages.push_back(m); },
             [&]() -> std::optional<std::string> {
                 if (chooserCalls >= picks.size()) throw std::runtime_error("chooser asked too often");
                 return picks[chooserCalls++];
             });
+        if (r.prompted && !r.cancelled) writeError = RememberInstalledPath(fs, ini, r.paths.InstalledPath);
+        return r;
     }
 };
 
@@ -232,7 +237,7 @@ TEST(Locate, MissingSettingsFileAsksOnceAndStoresTheFolder) {
     EXPECT_TRUE(r.prompted);
     EXPECT_EQ(l.messages, std::vector<std::string>{kFolderPromptMessage});
     EXPECT_EQ(r.paths.InstalledPath, dir / "board");
-    EXPECT_EQ(r.settingsWriteError, "");
+    EXPECT_EQ(l.writeError, "");
     EXPECT_EQ(ReadBytes(ini), "[Script]\r\nInstalledPath=" + dir / "board" + "\r\n");
 }
 
@@ -316,13 +321,33 @@ TEST(Locate, WriteFailureIsReportedWithFileAndReason) {
     LocateOutcome r = l.Run(ini, fs);
     EXPECT_FALSE(r.cancelled);
     EXPECT_EQ(r.paths.InstalledPath, dir / "board");  // the editor goes on with the folder
-    EXPECT_NE(r.settingsWriteError.find(ini), std::string::npos);
-    EXPECT_NE(r.settingsWriteError.find(ErrnoText(EACCES)), std::string::npos);
+    EXPECT_NE(l.writeError.find(ini), std::string::npos);
+    EXPECT_NE(l.writeError.find(ErrnoText(EACCES)), std::string::npos);
     EXPECT_FALSE(PathExists(ini));
 
     // Where root's rights do not help: the settings file's place is a folder.
     std::filesystem::create_directory(ini);
     Locate again({dir / "board"});
-    r = again.Run(ini);
-    EXPECT_NE(r.settingsWriteError.find(ErrnoText(EISDIR)), std::string::npos);
+    again.Run(ini);
+    EXPECT_NE(again.writeError.find(ErrnoText(EISDIR)), std::string::npos);
+}
+
+TEST(Locate, WritesNothingItselfAndReadsRelativeFoldersFromTheSettingsFilesFolder) {
+    TempDir dir;
+    MakeBoard(dir / "conf/board");
+    Locate chooser({dir / "conf/board"});
+    LocateOutcome r = LocateInstallation(
+        RealFileSystem(), dir / "conf/setup.ini", [](const std::string&) {}, [&] { return chooser.picks[0]; });
+    EXPECT_TRUE(r.prompted);
+    EXPECT_FALSE(PathExists(dir / "conf/setup.ini"));  // remembered only after the load
+
+    // A relative value is relative to the settings file, whatever the
+    // current folder is.
+    for (const char* value : {"board", "./board", "../conf/board"}) {
+        WriteBytes(dir / "conf/setup.ini", std::string("[Script]\r\nInstalledPath=") + value + "\r\n");
+        Locate l;
+        r = l.Run(dir / "conf/setup.ini");
+        EXPECT_FALSE(r.prompted) << value;
+        EXPECT_EQ(r.paths.UserFilePath, dir / "conf/" + value + "/user.txt");
+    }
 }

@@ -1,0 +1,124 @@
+#include "store/SettingsPlace.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "store/Settings.h"
+
+namespace solne {
+
+namespace {
+
+constexpr const char* kFileName = "setup.ini";
+constexpr const char* kOwnFolder = "solne";
+
+std::string EnvOr(const char* name, std::string fallback = {}) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::move(fallback);
+}
+
+bool IsAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+bool InsideFolder(std::string_view path, std::string_view folder) {
+    return path == folder || (path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+                              path[folder.size()] == '/');
+}
+
+std::string FolderOf(const std::string& file) {
+    const size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+// Makes `folder` and its missing parents, each with mode 0700.
+int MakeFolders(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
+    const std::string parent = FolderOf(folder);
+    if (parent != folder) {
+        if (int err = MakeFolders(parent)) return err;
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+}  // namespace
+
+SettingsEnvironment SettingsEnvironment::Current() {
+    SettingsEnvironment env;
+    env.programFolder = ProgramFolder();
+    env.home = EnvOr("HOME");
+    if (env.home.empty()) {
+        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) env.home = pw->pw_dir;
+    }
+    env.xdgConfigHome = EnvOr("XDG_CONFIG_HOME");
+    env.xdgConfigDirs = EnvOr("XDG_CONFIG_DIRS");
+    return env;
+}
+
+bool MayWriteBeside(const std::string& folder) {
+    for (std::string_view system : {"/usr", "/bin", "/sbin"})
+        if (InsideFolder(folder, system)) return false;
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+std::string UserSettingsFile(const SettingsEnvironment& env) {
+    std::string base = env.xdgConfigHome;
+    if (!IsAbsolute(base)) {
+        if (!IsAbsolute(env.home)) return {};
+        base = JoinPath(env.home, ".config");
+    }
+    return JoinPath(JoinPath(base, kOwnFolder), kFileName);
+}
+
+std::vector<std::string> SystemSettingsFiles(const SettingsEnvironment& env) {
+    const std::string dirs = env.xdgConfigDirs.empty() ? std::string("/etc/xdg") : env.xdgConfigDirs;
+    std::vector<std::string> files;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t colon = dirs.find(':', start);
+        if (colon == std::string::npos) colon = dirs.size();
+        const std::string dir = dirs.substr(start, colon - start);
+        if (IsAbsolute(dir)) files.push_back(JoinPath(JoinPath(dir, kOwnFolder), kFileName));
+        start = colon + 1;
+    }
+    return files;
+}
+
+SettingsPlace FindSettingsPlace(FileSystem& fs, const SettingsEnvironment& env,
+                                const std::function<bool(const std::string&)>& mayWriteBeside) {
+    const std::string beside = JoinPath(env.programFolder, kFileName);
+    const std::string own = UserSettingsFile(env);
+    if (own.empty() || FileExists(fs, beside) || mayWriteBeside(env.programFolder)) return SettingsPlace(beside);
+
+    SettingsPlace place(own);
+    place.createFolder = true;
+    if (FileExists(fs, own)) return place;
+    for (const std::string& system : SystemSettingsFiles(env)) {
+        if (FileExists(fs, system)) {
+            place.readFrom = system;
+            break;
+        }
+    }
+    return place;
+}
+
+std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder) {
+    if (folder.find_first_of("\r\n") != std::string::npos)
+        return place.file + ": フォルダのパスに改行が含まれているため保存できません";
+    if (place.createFolder) {
+        if (int err = MakeFolders(FolderOf(place.file)); err != 0)
+            return FolderOf(place.file) + ": " + ErrnoText(err);
+    }
+    if (int err = WriteProfileString(fs, place.file, "Script", "InstalledPath", folder); err != 0)
+        return place.file + ": " + ErrnoText(err);
+    return {};
+}
+
+}  // namespace solne
