@@ -4,7 +4,9 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "Define/Console.h"
 #include "store/BoardCheck.h"
 #include "store/Load.h"
 #include "store/Settings.h"
@@ -58,7 +60,10 @@ bool Load(solne::FileSystem& fs, const solne::BoardPaths& paths, solne::LoadedBo
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string_view first = argc > 1 ? argv[1] : "";
+    solne::BinaryStandardStreams();
+    const std::vector<std::string> args = solne::Utf8Arguments(argc, argv);
+    argc = int(args.size());
+    const std::string_view first = argc > 1 ? std::string_view(args[1]) : "";
     if (argc == 2 && (first == "--help" || first == "-h")) {
         std::fputs(kHelp, stdout);
         return 0;
@@ -67,7 +72,7 @@ int main(int argc, char** argv) {
     // name is written ./dump).
     const bool dump = argc == 3 && first == "dump";
     if (!(dump || (argc == 2 && first != "dump"))) return Usage();
-    const std::string folder = argv[argc - 1];
+    const std::string folder = args[size_t(argc) - 1];
     if (folder.empty() || folder[0] == '-') return Usage();
 
     solne::ReadOnlyFileSystem fs(solne::RealFileSystem());
