@@ -1,0 +1,242 @@
+// The boxes of the Windows toolkit: what MessageBoxW is asked for each kind
+// of message, what its answers mean, a real box owned by the window, and
+// where the settings file goes.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "Define/Platform.h"
+#include "win32/Win32Controls.h"
+#include "win32/Win32Dialogs.h"
+#include "win32/Win32Form.h"
+#include "win32/Win32Settings.h"
+
+namespace solne {
+namespace {
+
+using win32::Win32Dialogs;
+
+// A new empty folder under the temporary folder, removed with its files.
+class TempDir {
+public:
+    TempDir() {
+        wchar_t base[MAX_PATH + 1] = L"";
+        GetTempPathW(MAX_PATH + 1, base);
+        static unsigned counter = 0;
+        for (;;) {
+            std::wstring path = std::wstring(base) + L"solne-ui-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(++counter);
+            if (CreateDirectoryW(path.c_str(), nullptr)) {
+                path_ = win32::Utf8Text(path);
+                return;
+            }
+        }
+    }
+    ~TempDir() { Remove(win32::WideText(path_)); }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return JoinPath(path_, name); }
+
+private:
+    static void Remove(const std::wstring& folder) {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") continue;
+                std::wstring path = folder + L"\\" + name;
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(path);
+                else DeleteFileW(path.c_str());
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+    std::string path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(win32::WideText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+std::string ReadBytes(const std::string& path) {
+    HANDLE h = CreateFileW(win32::WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes(4096, '\0');
+    DWORD got = 0;
+    ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+    CloseHandle(h);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesW(win32::WideText(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FolderEmpty(const std::string& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((win32::WideText(folder) + L"\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") empty = false;
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return empty;
+}
+
+struct AskedBox {
+    HWND owner;
+    std::wstring text, caption;
+    UINT type;
+};
+
+class DialogsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&icc);
+        form_.emplace(GetModuleHandleW(nullptr));
+    }
+    Win32Dialogs Recording() {
+        return Win32Dialogs([this] { return form_->Handle(); },
+                            [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
+                                asked_ = AskedBox{owner, text, caption, type};
+                                return answer_;
+                            });
+    }
+    std::optional<win32::Form> form_;
+    std::optional<AskedBox> asked_;
+    int answer_ = IDOK;
+};
+
+TEST_F(DialogsTest, EachMessageAsksForItsButtonsIconAndDefault) {
+    Win32Dialogs dialogs = Recording();
+    form_->Show();
+
+    answer_ = IDYES;
+    EXPECT_EQ(dialogs.MsgBox("データが変更されています。保存しますか？", MsgIcon::Warning, MsgButtons::YesNoCancel,
+                             MsgAnswer::Yes, kAppTitle),
+              MsgAnswer::Yes);
+    ASSERT_TRUE(asked_);
+    EXPECT_EQ(asked_->owner, form_->Handle());
+    EXPECT_EQ(asked_->text, L"データが変更されています。保存しますか？");
+    EXPECT_EQ(asked_->caption, L"ソルネ");
+    EXPECT_EQ(asked_->type & (MB_TYPEMASK | MB_ICONMASK | MB_DEFMASK | MB_MODEMASK),
+              UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1 | MB_APPLMODAL));
+
+    answer_ = IDCANCEL;  // Esc or the close box
+    EXPECT_EQ(dialogs.MsgBox("a\r\nb", MsgIcon::Warning, MsgButtons::YesNoCancel, MsgAnswer::Yes, kAppTitle),
+              MsgAnswer::Cancel);
+    EXPECT_EQ(asked_->text, L"a\r\nb");
+    EXPECT_EQ(dialogs.MsgBox("q", MsgIcon::Warning, MsgButtons::YesNo, MsgAnswer::No, kAppTitle), MsgAnswer::No);
+    EXPECT_EQ(asked_->type & (MB_TYPEMASK | MB_DEFMASK), UINT(MB_YESNO | MB_DEFBUTTON2));
+
+    answer_ = IDOK;
+    EXPECT_EQ(dialogs.MsgBox("データの保存が完了しました。", MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok,
+                             kAppTitle),
+              MsgAnswer::Ok);
+    EXPECT_EQ(asked_->type & (MB_TYPEMASK | MB_ICONMASK), UINT(MB_OK | MB_ICONINFORMATION));
+    dialogs.MsgBox("ユーザーIDが入力されていません。", MsgIcon::Warning, MsgButtons::Ok, MsgAnswer::Ok, "未入力エラー");
+    EXPECT_EQ(asked_->caption, L"未入力エラー");
+    EXPECT_EQ(asked_->type & MB_ICONMASK, UINT(MB_ICONWARNING));
+}
+
+TEST_F(DialogsTest, BeforeTheWindowIsShownBoxesHaveNoOwnerAndBlockTheTask) {
+    Win32Dialogs dialogs = Recording();
+    dialogs.MsgBox("x", MsgIcon::Warning, MsgButtons::Ok, MsgAnswer::Ok, kAppTitle);
+    ASSERT_TRUE(asked_);
+    EXPECT_EQ(asked_->owner, nullptr);
+    EXPECT_EQ(asked_->type & MB_MODEMASK, UINT(MB_TASKMODAL));
+}
+
+// What a real box showed, read from inside its own message loop.
+struct RealBox {
+    HWND owner = nullptr;
+    std::string caption, text;
+    int defaultId = 0;
+    int answerId = IDNO;
+};
+RealBox* g_box = nullptr;
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM found) {
+    wchar_t name[16] = L"";
+    GetClassNameW(hwnd, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, LPARAM(&box));
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    g_box->owner = GetWindow(box, GW_OWNER);
+    g_box->caption = win32::WindowText(box);
+    g_box->text = win32::WindowText(GetDlgItem(box, 0xFFFF));
+    // The default button is the one that has the focus when the box opens.
+    HWND focus = GetFocus();
+    g_box->defaultId = focus && GetParent(focus) == box ? GetDlgCtrlID(focus) : 0;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(g_box->answerId, BN_CLICKED), 0);
+}
+
+TEST_F(DialogsTest, ARealBoxIsOwnedByTheWindowAndAnswersWithThePressedButton) {
+    Win32Dialogs dialogs([this] { return form_->Handle(); });
+    form_->Show();
+    RealBox seen;
+    g_box = &seen;
+    SetTimer(nullptr, 0, 50, AnswerBox);
+    MsgAnswer answer = dialogs.MsgBox("山田さんを削除しますか？", MsgIcon::Warning, MsgButtons::YesNo,
+                                      MsgAnswer::No, kAppTitle);
+    g_box = nullptr;
+    EXPECT_EQ(answer, MsgAnswer::No);
+    EXPECT_EQ(seen.owner, form_->Handle());
+    EXPECT_EQ(seen.caption, "ソルネ");
+    EXPECT_EQ(seen.text, "山田さんを削除しますか？");
+    EXPECT_EQ(seen.defaultId, IDNO);
+}
+
+TEST(SettingsPlace, BesideTheProgramWhenItsFolderCanBeWritten) {
+    TempDir program, appData;
+    EXPECT_TRUE(win32::FolderWritable(program.path()));
+    EXPECT_EQ(win32::SettingsFilePath(program.path(), appData.path(), true), program / "setup.ini");
+    EXPECT_TRUE(FolderEmpty(program.path())) << "the write test leaves nothing behind";
+    EXPECT_FALSE(win32::FolderWritable(program / "missing"));
+}
+
+TEST(SettingsPlace, UnderAppDataWhenTheProgramsFolderIsReadOnly) {
+    TempDir program, appData;
+    const std::string expected = JoinPath(JoinPath(appData.path(), "solne"), "setup.ini");
+    EXPECT_EQ(win32::SettingsFilePath(program.path(), appData.path(), false), expected);
+    EXPECT_TRUE(PathExists(appData / "solne"));
+    EXPECT_FALSE(PathExists(expected));
+
+    // An administrator's setup.ini beside the program is the first start's
+    // copy; the user's own is never overwritten by it afterwards.
+    TempDir program2, appData2;
+    WriteBytes(program2 / "setup.ini", "[Script]\r\nInstalledPath=C:\\board\r\n");
+    SetFileAttributesW(win32::WideText(program2 / "setup.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string copy = win32::SettingsFilePath(program2.path(), appData2.path(), false);
+    EXPECT_EQ(ReadBytes(copy), "[Script]\r\nInstalledPath=C:\\board\r\n");
+    EXPECT_FALSE(GetFileAttributesW(win32::WideText(copy).c_str()) & FILE_ATTRIBUTE_READONLY);
+    WriteBytes(copy, "[Script]\r\nInstalledPath=D:\\mine\r\n");
+    win32::SettingsFilePath(program2.path(), appData2.path(), false);
+    EXPECT_EQ(ReadBytes(copy), "[Script]\r\nInstalledPath=D:\\mine\r\n");
+    SetFileAttributesW(win32::WideText(program2 / "setup.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
+}  // namespace solne
