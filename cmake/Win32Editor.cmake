@@ -32,4 +32,4 @@ add_executable(win32_ui_tests
 target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
 target_link_libraries(win32_ui_tests PRIVATE solne_win32ui ${SOLNE_GTEST_MAIN})
 gtest_discover_tests(win32_ui_tests DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
-  PROPERTIES TIMEOUT 60 LABELS window)
+  PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE LABELS window)
