@@ -44,6 +44,19 @@ std::string ShellQuote(const std::string& s) {
 
 RunResult RunCheck(const std::vector<std::string>& args) {
     TempDir io;
+#ifdef _WIN32
+    // cmd.exe: double quotes, and the whole line quoted once more.
+    auto quote = [](const std::string& s) { return "\"" + s + "\""; };
+    std::string cmd = quote(SOLNE_CHECK_EXE);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd = "\"" + cmd + " >" + quote(io / "out") + " 2>" + quote(io / "err") + "\"";
+    const int status = ::_wsystem(fs::path(std::u8string(cmd.begin(), cmd.end())).c_str());
+    RunResult r;
+    r.exitCode = status;
+    r.out = ReadBytes(io / "out");
+    r.err = ReadBytes(io / "err");
+    return r;
+#else
     std::string cmd = ShellQuote(SOLNE_CHECK_EXE);
     for (const auto& a : args) cmd += " " + ShellQuote(a);
     cmd += " >" + ShellQuote(io / "out") + " 2>" + ShellQuote(io / "err");
@@ -53,6 +66,7 @@ RunResult RunCheck(const std::vector<std::string>& args) {
     r.out = ReadBytes(io / "out");
     r.err = ReadBytes(io / "err");
     return r;
+#endif
 }
 
 // Every entry under a folder with its kind, permission bits and bytes, to
@@ -62,8 +76,13 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     for (const auto& e : fs::recursive_directory_iterator(folder)) {
         struct stat st {};
         lstat(e.path().c_str(), &st);
+#ifdef _WIN32
+        std::string value = std::to_string(st.st_mode) + ":" +
+                            std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+#else
         std::string value = std::to_string(st.st_mode) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
                             std::to_string(st.st_mtim.tv_nsec);
+#endif
         if (S_ISREG(st.st_mode)) value += ":" + ReadBytes(e.path().string());
         snap[fs::relative(e.path(), folder).string()] = value;
     }
