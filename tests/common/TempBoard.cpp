@@ -7,7 +7,7 @@
 #include <sstream>
 #include <algorithm>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace fs = std::filesystem;
 
