@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <random>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace fs = std::filesystem;
 

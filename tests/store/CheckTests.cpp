@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -236,6 +237,16 @@ struct BrokenBoard {
     const char* where;  // expected "file:line" on stderr, relative to the board
 };
 
+// Printed by name: the bytes of a broken file would reach ctest's listing.
+void PrintTo(const BrokenBoard& c, std::ostream* os) { *os << c.what; }
+
+// A test name from the case's description: letters and digits, "_" for the rest.
+std::string BrokenBoardName(const ::testing::TestParamInfo<BrokenBoard>& info) {
+    std::string name;
+    for (const char* p = info.param.what; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+}
+
 class CheckLoadError : public ::testing::TestWithParam<BrokenBoard> {};
 
 TEST_P(CheckLoadError, ExitsTwoNamingFileAndLineAndWritesNothing) {
@@ -270,7 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenBoard{"bad bytes in user.txt", "user.txt", "u1,pw,1\r\nu\x81\x20,pw,1\r\n", "user.txt:2:"},
         BrokenBoard{"bad bytes in a name line", "user/u2.txt", "username=\x80\r\nstatus=0\r\nplan=\r\n",
                     "user/u2.txt:1:"},
-        BrokenBoard{"ID with a slash", "user.txt", SjisLines({"u1,pw,1", "../u2,pw,1"}), "user.txt:2:"}));
+        BrokenBoard{"ID with a slash", "user.txt", SjisLines({"u1,pw,1", "../u2,pw,1"}), "user.txt:2:"}),
+    BrokenBoardName);
 
 TEST(CheckLoadError, MissingFolderOrFileExitsTwo) {
     TempDir dir;
