@@ -18,7 +18,6 @@
 
 #define S_ISLNK(m) 0
 #define SIGKILL 9
-#define EDQUOT 122
 
 inline int lstat(const char* path, struct stat* st) { return ::stat(path, st); }
 // std::filesystem paths are wide on Windows.

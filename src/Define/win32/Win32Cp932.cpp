@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 #include "Define/win32/WinText.h"
 
 namespace solne {
