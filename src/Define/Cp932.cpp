@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <iconv.h>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace solne {
 

@@ -2,7 +2,7 @@
 // platform.
 #include <string_view>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace solne {
 

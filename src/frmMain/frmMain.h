@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Define/Define.h"
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "frmMain/Dialogs.h"
 #include "frmMain/ListView.h"
 #include "store/Load.h"

@@ -2,11 +2,14 @@
 // search for the board folder at start-up.
 #include "store/Settings.h"
 
-#include "store/SafeWrite.h"
-
 #include <cerrno>
 #include <string_view>
 #include <vector>
+
+#include "Define/Cp932.h"
+#include "store/FieldReader.h"
+#include "store/SafeWrite.h"
+#include "store/UserFolder.h"
 
 namespace solne {
 
@@ -29,14 +32,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
+    return a.size() == b.size() && FoldCase(a) == FoldCase(b);
 }
 
 // One line of a profile file, as byte offsets into the file.
@@ -49,13 +45,13 @@ struct IniLine {
 std::vector<IniLine> SplitLines(std::string_view bytes) {
     std::vector<IniLine> lines;
     size_t i = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
-    while (i < bytes.size()) {
+    std::string_view rest = bytes.substr(i);
+    while (!rest.empty()) {
+        TextLine t = TakeLine(rest);
         IniLine l;
         l.begin = i;
-        while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n') ++i;
-        l.end = i;
-        if (i < bytes.size()) i += (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
-        l.next = i;
+        l.end = i + t.text.size();
+        l.next = i = l.end + t.end.size();
         lines.push_back(l);
     }
     return lines;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 
 namespace solne {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "Define/win32/WinText.h"
 #include "win32/Win32Controls.h"
 

@@ -6,20 +6,39 @@
 #include <fstream>
 #include <sstream>
 #include <algorithm>
+#include <random>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace fs = std::filesystem;
 
 namespace solne::test {
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a random name, created only if it is new.
+    static std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0;; ++attempt) {
+        std::string name = "solne-test-" + std::to_string(random() % 1000000000000ull);
+        std::error_code ec;
+        fs::path p = fs::temp_directory_path() / name;
+        if (fs::create_directory(p, ec)) {
+            path_ = p.generic_string();
+            break;
+        }
+        if (attempt == 100) {
+            std::fprintf(stderr, "TempDir: cannot create %s\n", p.string().c_str());
+            std::abort();
+        }
+    }
+#else
     std::string tmpl = (fs::temp_directory_path() / "solne-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) {
         std::perror("mkdtemp");
         std::abort();
     }
     path_ = tmpl;
+#endif
 }
 
 TempDir::~TempDir() {

@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "win32/Win32Controls.h"
 #include "win32/Win32Dialogs.h"
 #include "win32/Win32Form.h"

@@ -9,7 +9,12 @@
 #pragma once
 
 #if defined(_WIN32) && defined(__cplusplus)
+#include <cerrno>
 #include <sys/types.h>
+
+#ifndef EDQUOT
+#define EDQUOT 122  // no disk quotas on Windows; the number Linux uses
+#endif
 
 typedef unsigned int uid_t;
 typedef unsigned int gid_t;
