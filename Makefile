@@ -81,7 +81,7 @@ windows: windows-builds
 	scripts/package-windows $(WIN32_BUILD) $(WIN64_BUILD) dist
 
 screenshot-windows: windows-builds
-	@scripts/install-deps --screenshot
+	@scripts/install-deps --windows --screenshot
 	scripts/wine-display $(WIN_WINE) $(WIN_PREFIX) \
 	  scripts/screenshot-windows $(WIN_WINE) $(WIN_PREFIX) $(WIN_BUILD)/solne.exe docs/screenshot-windows.png
 

@@ -54,6 +54,13 @@ void FormDriver::Click(std::string_view control) {
     Pump();
 }
 
+void FormDriver::Type(std::string_view box, const std::string& text) {
+    HWND hwnd = Control(box);
+    SetFocus(hwnd);
+    for (wchar_t c : win32::WideText(text)) Post(hwnd, WM_CHAR, c, 1);
+    Pump();
+}
+
 void FormDriver::Key(UINT vk, unsigned held) {
     HWND focus = GetFocus();
     const UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);

@@ -29,6 +29,8 @@ public:
     void ClickBelowRows(std::string_view list);
     // A left click in the middle of a control.
     void Click(std::string_view control);
+    // Types `text` (UTF-8) into a text box as keyboard characters.
+    void Type(std::string_view box, const std::string& text);
     // A key pressed and released on the control that has the focus.
     void Key(UINT vk, unsigned held = kNone);
     // Alt+F4 on the focused control.
