@@ -14,6 +14,16 @@ namespace fs = std::filesystem;
 
 namespace solne::test {
 
+namespace {
+// Our paths are UTF-8; on Windows a narrow path would be read in the ANSI
+// code page.
+fs::path P(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+std::string Utf8(const fs::path& p) {
+    std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+}  // namespace
+
 TempDir::TempDir() {
 #ifdef _WIN32
     // No mkdtemp: a random name, created only if it is new.
@@ -23,7 +33,7 @@ TempDir::TempDir() {
         std::error_code ec;
         fs::path p = fs::temp_directory_path() / name;
         if (fs::create_directory(p, ec)) {
-            path_ = p.generic_string();
+            path_ = Utf8(fs::path(p.generic_u8string()));
             break;
         }
         if (attempt == 100) {
@@ -62,9 +72,9 @@ std::string Sjis(std::string_view utf8) {
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
-    fs::path p(path);
+    fs::path p = P(path);
     if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), std::streamsize(bytes.size()));
     if (!f) {
         std::fprintf(stderr, "WriteBytes: cannot write %s\n", path.c_str());
@@ -73,7 +83,7 @@ void WriteBytes(const std::string& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::string& path, bool* exists) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(P(path), std::ios::binary);
     if (exists) *exists = bool(f);
     if (!f) return {};
     std::ostringstream s;
@@ -83,13 +93,13 @@ std::string ReadBytes(const std::string& path, bool* exists) {
 
 bool PathExists(const std::string& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+    return fs::exists(fs::symlink_status(P(path), ec));
 }
 
 std::vector<std::string> ListNames(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+    for (auto& e : fs::directory_iterator(P(folder), ec)) names.push_back(Utf8(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -103,7 +113,7 @@ std::string SjisLines(const std::vector<std::string>& lines) {
 void WriteBoard(const std::string& folder, const BoardFiles& board) {
     WriteBytes(folder + "/user.txt", SjisLines(board.userLines));
     WriteBytes(folder + "/group.txt", SjisLines(board.groupLines));
-    fs::create_directories(folder + "/user");
+    fs::create_directories(P(folder + "/user"));
     for (auto& [id, lines] : board.perUser) WriteBytes(folder + "/user/" + id + ".txt", SjisLines(lines));
 }
 

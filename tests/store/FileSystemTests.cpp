@@ -93,5 +93,9 @@ TEST(FileSystem, JoinPathAndProgramFolder) {
     std::string after = ProgramFolder();
     std::filesystem::current_path(cwd);
     EXPECT_EQ(before, after);
+#ifdef _WIN32
+    EXPECT_TRUE(FileExists(RealFileSystem(), JoinPath(after, "store_tests.exe")));
+#else
     EXPECT_TRUE(FileExists(RealFileSystem(), JoinPath(after, "store_tests")));
+#endif
 }

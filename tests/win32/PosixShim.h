@@ -13,8 +13,20 @@
 #include <direct.h>
 #include <random>
 #include <sys/stat.h>
+#include <filesystem>
+#include <string>
 #include <sys/types.h>
 #include <unistd.h>
+
+// Declared here rather than through <windows.h>, whose macros would rename
+// the store's ReplaceFile and WriteProfileString in the tests.
+struct _SECURITY_ATTRIBUTES;
+extern "C" {
+__declspec(dllimport) int __stdcall CreateHardLinkW(const wchar_t*, const wchar_t*, _SECURITY_ATTRIBUTES*);
+__declspec(dllimport) unsigned char __stdcall CreateSymbolicLinkW(const wchar_t*, const wchar_t*, unsigned long);
+__declspec(dllimport) int __stdcall SetFileAttributesW(const wchar_t*, unsigned long);
+__declspec(dllimport) int __stdcall DeleteFileW(const wchar_t*);
+}
 
 #define S_ISLNK(m) 0
 #define SIGKILL 9
@@ -41,8 +53,33 @@ inline char* mkdtemp(char* tmpl) {
     }
     return nullptr;
 }
-inline int symlink(const char*, const char*) { errno = ENOSYS; return -1; }
-inline int link(const char*, const char*) { errno = ENOSYS; return -1; }
+inline std::wstring ShimWide(const char* utf8) {
+    std::string s(utf8);
+    std::wstring w = std::filesystem::path(std::u8string(s.begin(), s.end())).wstring();
+    for (auto& c : w)
+        if (c == L'/') c = L'\\';
+    return w;
+}
+inline int symlink(const char* target, const char* path) {
+    std::wstring t = ShimWide(target), p = ShimWide(path);
+    if (CreateSymbolicLinkW(p.c_str(), t.c_str(), 0x2 /* ALLOW_UNPRIVILEGED_CREATE */)) return 0;
+    errno = EPERM;
+    return -1;
+}
+inline int link(const char* from, const char* to) {
+    if (CreateHardLinkW(ShimWide(to).c_str(), ShimWide(from).c_str(), nullptr)) return 0;
+    errno = EPERM;
+    return -1;
+}
+// Deleting a read-only file, as POSIX allows in a writable folder.
+inline int solne_test_unlink(const char* path) {
+    std::wstring w = ShimWide(path);
+    SetFileAttributesW(w.c_str(), 0x80 /* FILE_ATTRIBUTE_NORMAL */);
+    if (DeleteFileW(w.c_str())) return 0;
+    errno = ENOENT;
+    return -1;
+}
+#define unlink(path) solne_test_unlink(path)
 inline int mkfifo(const char*, int) { errno = ENOSYS; return -1; }
 inline int chown(const char*, unsigned, unsigned) { return 0; }
 inline int fork() { errno = ENOSYS; return -1; }

@@ -34,6 +34,23 @@ namespace {
 using win32::ErrnoOf;
 using win32::WidePath;
 
+// The errno value of the last error for `path`. Windows says "path not
+// found" where a folder on the way is a file; POSIX says ENOTDIR, and so do
+// the reports here.
+int PathErrno(const std::wstring& path) {
+    DWORD e = GetLastError();
+    if (e == ERROR_PATH_NOT_FOUND || e == ERROR_DIRECTORY || e == ERROR_INVALID_NAME) {
+        for (size_t cut = path.find_last_of(L'\\'); cut != std::wstring::npos && cut > 0;
+             cut = path.find_last_of(L'\\', cut - 1)) {
+            DWORD a = GetFileAttributesW(path.substr(0, cut).c_str());
+            if (a == INVALID_FILE_ATTRIBUTES) continue;
+            if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+            break;
+        }
+    }
+    return ErrnoOf(e);
+}
+
 int LastErrno() { return ErrnoOf(GetLastError()); }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -84,7 +101,7 @@ public:
         out = FileStat{};
         std::wstring w = WidePath(path);
         DWORD own = GetFileAttributesW(w.c_str());
-        if (own == INVALID_FILE_ATTRIBUTES) return LastErrno();
+        if (own == INVALID_FILE_ATTRIBUTES) return PathErrno(w);
         HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return LastErrno();
@@ -118,7 +135,7 @@ public:
         HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            int err = LastErrno();
+            int err = PathErrno(w);
             DWORD a = GetFileAttributesW(w.c_str());
             if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) err = EISDIR;
             return err;
@@ -146,7 +163,7 @@ public:
         HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                exclusive ? CREATE_NEW : OPEN_ALWAYS, attrs, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            int err = LastErrno();
+            int err = PathErrno(w);
             DWORD a = GetFileAttributesW(w.c_str());
             if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) err = EISDIR;
             return err;
@@ -223,10 +240,10 @@ public:
         WIN32_FIND_DATAW data;
         HANDLE h = FindFirstFileW(pattern.c_str(), &data);
         if (h == INVALID_HANDLE_VALUE) {
-            DWORD e = GetLastError();
-            if (e == ERROR_FILE_NOT_FOUND) return 0;  // an empty drive root
-            if (e == ERROR_DIRECTORY) return ENOTDIR;
-            return ErrnoOf(e);
+            if (GetLastError() == ERROR_FILE_NOT_FOUND) return 0;  // an empty drive root
+            DWORD a = GetFileAttributesW(pattern.substr(0, pattern.size() - 2).c_str());
+            if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+            return PathErrno(pattern);
         }
         int err = 0;
         do {
