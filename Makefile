@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench soak fuzz screenshot clean \
+.PHONY: all deps build run test bench-build bench soak fuzz screenshot clean \
         windows-builds test-windows windows screenshot-windows
 
 all: build
@@ -17,26 +17,31 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Builds the two programs only (the editor and solne-check), not the tests.
+run: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target solne solne-check
 	@scripts/run-sample $(BUILD)
 
 test: build
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSOLNE_SANITIZE=ON -DSOLNE_GUI=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench: deps
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSOLNE_BENCH=ON
+bench-build: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSOLNE_BENCH=ON -DSOLNE_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
-	build-bench/bench_store
-	@if [ -x build-bench/bench_window ]; then QT_QPA_PLATFORM=offscreen build-bench/bench_window; fi
 
-# Random commands through the window on a 32,767-user board, 200 rounds of
+bench: bench-build
+	build-bench/bench_store
+	@if [ -x build-bench/bench_window ]; then build-bench/bench_window; fi
+
+# Random commands through the Qt window on a 32,767-user board, 200 rounds of
 # save and reload, with the memory figures (SOAK_ARGS="--rounds 20" for less).
 SOAK_ARGS ?=
-soak: build
-	QT_QPA_PLATFORM=offscreen $(BUILD)/solne_soak $(SOAK_ARGS)
+soak: bench-build
+	build-bench/solne_soak $(SOAK_ARGS)
 
 # Runs every fuzz target for FUZZ_SECONDS each; new inputs go to fuzz/out/.
 FUZZ_SECONDS ?= 60
@@ -50,7 +55,9 @@ fuzz:
 	  build-fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz/out/$$t fuzz/corpus/$$t || exit 1; \
 	done
 
-screenshot: build
+screenshot: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target solne
 	@scripts/install-deps --screenshot
 	@scripts/screenshot $(BUILD) docs/screenshot.png
 

@@ -21,8 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "common_board.h"
-#include "window/ModelDriver.h"
+#include "common/Headless.h"
+#include "common/TempBoard.h"
+#include "qt/QtHands.h"
 
 namespace {
 
@@ -94,23 +95,20 @@ double ReportGrowth(const char* what, const std::vector<long>& kb) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    solne::test::UseOffscreenUnlessSet();
     QApplication app(argc, argv);
     const Options o = Parse(argc, argv);
 
-    std::string root = (std::filesystem::temp_directory_path() / "solne-soak-XXXXXX").string();
-    if (!mkdtemp(root.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
+    solne::test::TempDir scratch;
+    const std::string& root = scratch.path();
     std::printf("soak: %d users, %d groups, %ld rounds of %ld steps, seed %llu, in %s\n", o.users, o.groups,
                 o.rounds, o.steps, static_cast<unsigned long long>(o.seed), root.c_str());
     std::fflush(stdout);
 
     int status = 0;
     {
-        solne::bench::GenerateBoard(root + "/board", o.users, o.groups);
-        solne::model::ModelDriver driver(root, o.seed);
+        solne::test::GenerateBoard(root + "/board", o.users, o.groups);
+        solne::model::ModelDriver driver(root, o.seed, std::make_unique<solne::test::QtHands>());
         using solne::model::Command;
         driver.weights[int(Command::Save)] = 0;  // each round ends with its own save
         driver.weights[int(Command::Close)] = 0;
@@ -166,7 +164,6 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
-    std::filesystem::remove_all(root);
     std::printf(status == 0 ? "soak passed\n" : "soak FAILED\n");
     return status;
 }

@@ -9,27 +9,28 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <stdexcept>
 
-#include "common_board.h"
+#include "common/TempBoard.h"
 
 namespace solne::bench {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string& Root() {
-    static std::string root;
-    if (root.empty()) {
+std::unique_ptr<test::TempDir>& Scratch() {
+    static std::unique_ptr<test::TempDir> dir;
+    return dir;
+}
+
+const std::string& Root() {
+    if (!Scratch()) {
         const char* base = std::getenv("SOLNE_BENCH_DIR");
-        const fs::path parent = base && *base                ? fs::path(base)
-                                : access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
-                                                                : fs::temp_directory_path();
-        std::string tmpl = (parent / "solne-bench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
-        root = tmpl;
+        const std::string parent = base && *base ? std::string(base) : test::MemoryScratchParent();
+        Scratch() = std::make_unique<test::TempDir>(parent);
     }
-    return root;
+    return Scratch()->path();
 }
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path) {
@@ -57,7 +58,7 @@ const std::string& BoardOf(int users) {
     auto it = boards.find(users);
     if (it == boards.end()) {
         const std::string folder = Root() + "/board-" + std::to_string(users);
-        GenerateBoard(folder, users, kGroups);
+        test::GenerateBoard(folder, users, kGroups);
         it = boards.emplace(users, folder).first;
     }
     return it->second;
@@ -134,11 +135,6 @@ std::vector<std::string> ReadAll(const std::vector<std::string>& files) {
 
 const std::string& BenchRoot() { return Root(); }
 
-void RemoveBoards() {
-    std::string& root = Root();
-    std::error_code ec;
-    fs::remove_all(root, ec);
-    root.clear();
-}
+void RemoveBoards() { Scratch().reset(); }
 
 }  // namespace solne::bench

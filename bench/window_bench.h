@@ -9,7 +9,7 @@
 #include <string>
 
 #include "frmMain/Dialogs.h"
-#include "frmMain/frmMain.h"
+#include "qt/QtMainWindow.h"
 
 namespace solne::bench {
 
@@ -33,7 +33,7 @@ const std::string& WindowBoardIni();
 const std::string& WindowBoardFolder();
 
 // A window started on that board and shown, painted once.
-std::unique_ptr<frmMain> OpenWindow(Dialogs& dialogs);
+std::unique_ptr<QtMainWindow> OpenWindow(Dialogs& dialogs);
 
 // Runs the event loop until `widget` has painted (shows it first).
 void WaitForPaint(QWidget* widget);

@@ -12,26 +12,26 @@ namespace {
 void DeleteSelectedUsers(benchmark::State& state) {
     YesDialogs dialogs;
     auto window = OpenWindow(dialogs);
-    const UserTable all = window->Users;
+    const UserTable all = window->Form().Users;
     std::vector<int> rows;
     for (int i = 0; i < 10000; ++i) rows.push_back(i * 3);  // scattered, not one run
     for (auto _ : state) {
         state.PauseTiming();
-        window->Users = all;
-        window->RefreshUserList();
+        window->Form().Users = all;
+        window->Form().RefreshUserList();
         window->lsvUserList->SetSelectedRows(rows);
         state.ResumeTiming();
-        window->cmdUserDelete_Click();
+        window->Form().cmdUserDelete_Click();
         window->repaint();
     }
-    if (window->Users.size() != all.size() - rows.size()) state.SkipWithError("wrong number of users left");
+    if (window->Form().Users.size() != all.size() - rows.size()) state.SkipWithError("wrong number of users left");
 }
 BENCHMARK(DeleteSelectedUsers)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void AssignGroupToAllUsers(benchmark::State& state) {
     YesDialogs dialogs;
     auto window = OpenWindow(dialogs);
-    std::vector<int> rows(window->Users.size());
+    std::vector<int> rows(window->Form().Users.size());
     for (size_t i = 0; i < rows.size(); ++i) rows[i] = int(i);
     int group = 0;
     for (auto _ : state) {
@@ -39,27 +39,27 @@ void AssignGroupToAllUsers(benchmark::State& state) {
         window->lsvUserList->SetSelectedRows(rows);
         window->lsvGroupList->SetSelectedRows({group++ % 2});
         state.ResumeTiming();
-        window->cmdGroupSet_Click();
+        window->Form().cmdGroupSet_Click();
         window->repaint();
     }
-    if (!window->DataChanged) state.SkipWithError("nothing assigned");
+    if (!window->Form().DataChanged) state.SkipWithError("nothing assigned");
 }
 BENCHMARK(AssignGroupToAllUsers)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void RenameGroupOfAllUsers(benchmark::State& state) {
     YesDialogs dialogs;
     auto window = OpenWindow(dialogs);
-    for (UserInfo& user : window->Users) user.GroupNo = window->Groups[0].GroupNo;
+    for (UserInfo& user : window->Form().Users) user.GroupNo = window->Form().Groups[0].GroupNo;
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
         window->lsvGroupList->SetSelectedRows({0});
         window->txtGroupName->setText(QStringLiteral("営業%1課").arg(++round));
         state.ResumeTiming();
-        window->cmdGroupUp_Click();
+        window->Form().cmdGroupUp_Click();
         window->repaint();
     }
-    if (window->Users.back().GroupName != window->Groups[0].GroupName) state.SkipWithError("members not renamed");
+    if (window->Form().Users.back().GroupName != window->Form().Groups[0].GroupName) state.SkipWithError("members not renamed");
 }
 BENCHMARK(RenameGroupOfAllUsers)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -67,19 +67,19 @@ BENCHMARK(RenameGroupOfAllUsers)->Unit(benchmark::kMillisecond)->UseRealTime();
 void AddUserAtEnd(benchmark::State& state) {
     YesDialogs dialogs;
     auto window = OpenWindow(dialogs);
-    window->Users.pop_back();
-    const size_t before = window->Users.size();
+    window->Form().Users.pop_back();
+    const size_t before = window->Form().Users.size();
     for (auto _ : state) {
         state.PauseTiming();
-        window->Users.resize(before);
+        window->Form().Users.resize(before);
         window->txtUserId->setText(QStringLiteral("new01"));
         window->txtPassWords->setText(QStringLiteral("pw"));
         window->txtUserName->setText(QStringLiteral("新人 一郎"));
         state.ResumeTiming();
-        window->cmdUserAdd_Click();
+        window->Form().cmdUserAdd_Click();
         window->repaint();
     }
-    if (window->Users.size() != before + 1) state.SkipWithError("user not added");
+    if (window->Form().Users.size() != before + 1) state.SkipWithError("user not added");
 }
 BENCHMARK(AddUserAtEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -4,28 +4,27 @@
 #include <QElapsedTimer>
 #include <QEvent>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
-#include "common_board.h"
+#include "common/TempBoard.h"
 
 namespace solne::bench {
 
 namespace {
 
-std::string& Root() {
-    static std::string root;
-    return root;
+std::unique_ptr<test::TempDir>& Scratch() {
+    static std::unique_ptr<test::TempDir> dir;
+    return dir;
 }
 
+std::string Root() { return Scratch() ? Scratch()->path() : std::string(); }
+
 void MakeBoard() {
-    if (!Root().empty()) return;
-    std::string tmpl = (std::filesystem::temp_directory_path() / "solne-bench-window-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    Root() = tmpl;
-    GenerateBoard(Root() + "/board", kWindowUsers, kWindowGroups);
+    if (Scratch()) return;
+    Scratch() = std::make_unique<test::TempDir>();
+    test::GenerateBoard(Root() + "/board", kWindowUsers, kWindowGroups);
     std::ofstream ini(Root() + "/setup.ini", std::ios::binary);
     ini << "[Script]\r\nInstalledPath=" << Root() << "/board\r\n";
     if (!ini) throw std::runtime_error("cannot write setup.ini");
@@ -55,9 +54,9 @@ const std::string& WindowBoardFolder() {
     return folder;
 }
 
-std::unique_ptr<frmMain> OpenWindow(Dialogs& dialogs) {
-    auto window = std::make_unique<frmMain>(dialogs, WindowBoardIni());
-    if (window->Form_Load() != StartResult::Ready) throw std::runtime_error("the board did not load");
+std::unique_ptr<QtMainWindow> OpenWindow(Dialogs& dialogs) {
+    auto window = std::make_unique<QtMainWindow>(dialogs, WindowBoardIni());
+    if (window->Form().Form_Load() != StartResult::Ready) throw std::runtime_error("the board did not load");
     WaitForPaint(window.get());
     return window;
 }
@@ -76,10 +75,6 @@ void WaitForPaint(QWidget* widget) {
     widget->removeEventFilter(&watch);
 }
 
-void RemoveWindowBoard() {
-    if (Root().empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(Root(), ec);
-}
+void RemoveWindowBoard() { Scratch().reset(); }
 
 }  // namespace solne::bench

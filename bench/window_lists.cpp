@@ -16,7 +16,7 @@ void RefreshUserList(benchmark::State& state) {
     YesDialogs dialogs;
     auto window = OpenWindow(dialogs);
     for (auto _ : state) {
-        window->RefreshUserList();
+        window->Form().RefreshUserList();
         window->lsvUserList->viewport()->repaint();
     }
     state.counters["rows"] = window->lsvUserList->RowCount();
@@ -26,11 +26,11 @@ BENCHMARK(RefreshUserList)->Unit(benchmark::kMillisecond)->UseRealTime();
 void RefreshGroupList(benchmark::State& state) {
     YesDialogs dialogs;
     auto window = OpenWindow(dialogs);
-    window->Groups.clear();
+    window->Form().Groups.clear();
     for (int i = 0; i < kMaxSlots; ++i)
-        window->Groups.push_back({int16_t(i + 1), "グループ" + std::to_string(i + 1)});
+        window->Form().Groups.push_back({int16_t(i + 1), "グループ" + std::to_string(i + 1)});
     for (auto _ : state) {
-        window->RefreshGroupList();
+        window->Form().RefreshGroupList();
         window->lsvGroupList->viewport()->repaint();
     }
     state.counters["rows"] = window->lsvGroupList->RowCount();

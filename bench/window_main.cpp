@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "common/Headless.h"
 #include "window_bench.h"
 
 namespace {
@@ -56,7 +57,7 @@ void PrintSummary(const std::map<std::string, double>& times) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    solne::test::UseOffscreenUnlessSet();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -38,20 +38,22 @@ else()
   target_sources(solne_win32ui PRIVATE src/frmMain/Layout.cpp)
 endif()
 
-# The window driven with window messages under Wine (on a display: the
-# Makefile's test-windows runs ctest under Xvfb). The test program carries the
-# editor's manifest, so it gets the same common controls as solne.exe.
-set(WIN32_UI_TEST_SOURCES
-  tests/win32ui/FormDriver.cpp
-  tests/win32ui/TestFiles.cpp
-  tests/win32ui/test_form.cpp
-  tests/win32ui/test_dialogs.cpp
-  tests/win32ui/tests.rc)
-if(SOLNE_WIN32_EDITOR)
-  list(APPEND WIN32_UI_TEST_SOURCES tests/win32ui/test_editor.cpp)
+if(SOLNE_TESTS)
+  # The window driven with window messages under Wine (on a display: the
+  # Makefile's test-windows runs ctest under Xvfb). The test program carries the
+  # editor's manifest, so it gets the same common controls as solne.exe.
+  set(WIN32_UI_TEST_SOURCES
+    tests/win32ui/FormDriver.cpp
+    tests/win32ui/TestFiles.cpp
+    tests/win32ui/test_form.cpp
+    tests/win32ui/test_dialogs.cpp
+    tests/win32ui/tests.rc)
+  if(SOLNE_WIN32_EDITOR)
+    list(APPEND WIN32_UI_TEST_SOURCES tests/win32ui/test_editor.cpp)
+  endif()
+  add_executable(win32_ui_tests ${WIN32_UI_TEST_SOURCES})
+  target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
+  target_link_libraries(win32_ui_tests PRIVATE solne_win32ui ${SOLNE_GTEST_MAIN})
+  gtest_discover_tests(win32_ui_tests DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE LABELS window)
 endif()
-add_executable(win32_ui_tests ${WIN32_UI_TEST_SOURCES})
-target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
-target_link_libraries(win32_ui_tests PRIVATE solne_win32ui ${SOLNE_GTEST_MAIN})
-gtest_discover_tests(win32_ui_tests DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
-  PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE LABELS window)

@@ -5,7 +5,7 @@
 #include <QTranslator>
 
 #include "qt/QtDialogs.h"
-#include "frmMain/frmMain.h"
+#include "qt/QtMainWindow.h"
 #include "store/Settings.h"
 
 int main(int argc, char** argv) {
@@ -18,14 +18,13 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     solne::QtDialogs dialogs;
-    solne::frmMain window(dialogs, solne::SetupIniPath());
+    solne::QtMainWindow window(dialogs, solne::SetupIniPath());
     dialogs.SetParent(&window);
 
-    switch (window.Form_Load()) {
+    switch (window.Form().Start()) {
     case solne::StartResult::Cancelled: return 0;
     case solne::StartResult::LoadFailed: return 1;
     case solne::StartResult::Ready: break;
     }
-    window.show();
     return QApplication::exec();
 }

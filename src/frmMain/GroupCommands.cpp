@@ -1,7 +1,5 @@
 // The group commands: add, rename, delete, and assigning users to a group or
 // releasing them from it.
-#include <QLineEdit>
-
 #include <algorithm>
 
 #include "frmMain/frmMain.h"
@@ -11,7 +9,7 @@ namespace solne {
 // A new group gets one more than the largest number in use, by a group or by
 // a user whose group line is missing (at least 1).
 void frmMain::cmdGroupAdd_Click() {
-    const std::string name = Typed(txtGroupName);
+    const std::string name = Typed(*txtGroupName);
     if (name.empty()) return Warn("グループ名を入力してください。", "未入力エラー");
     if (InputRefused(InputBox::GroupName, name)) return;
 
@@ -33,7 +31,7 @@ void frmMain::cmdGroupAdd_Click() {
 void frmMain::cmdGroupUp_Click() {
     int found = -1;
     if (std::optional<int> row = lsvGroupList->CurrentRow()) {
-        const std::string current = lsvGroupList->Text(*row).toStdString();
+        const std::string current = lsvGroupList->Row(*row).texts[0];
         for (size_t i = 0; i < Groups.size(); ++i)
             if (Groups[i].GroupName == current) found = int(i);
     }
@@ -43,7 +41,7 @@ void frmMain::cmdGroupUp_Click() {
         RefreshUserList();
         return;
     }
-    const std::string name = Typed(txtGroupName);
+    const std::string name = Typed(*txtGroupName);
     if (name.empty()) return Warn("グループ名を入力してください。", "未入力エラー");
     if (InputRefused(InputBox::GroupName, name)) return;
 
@@ -62,21 +60,21 @@ void frmMain::cmdGroupDelete_Click() {
     bool offered = false;
     std::vector<int> removed;
     for (int row : lsvGroupList->SelectedRows()) {
-        const std::string text = lsvGroupList->Text(row).toStdString();
+        const std::string& text = lsvGroupList->Row(row).texts[0];
         if (text.empty()) continue;
         offered = true;
         if (!AskYesNo("以下のグループを削除します。\r\nまた、所属するユーザーのグループ設定は解除されます。\r\n\r\n" +
                       text))
             continue;
-        int slot = lsvGroupList->SlotOf(row);
-        int16_t number = Groups[size_t(slot)].GroupNo;
+        const size_t slot = GroupSlot(row);
+        const int16_t number = Groups[slot].GroupNo;
         for (UserInfo& user : Users) {
             if (user.GroupNo == number) {
                 user.GroupNo = 0;
                 user.GroupName.clear();
             }
         }
-        removed.push_back(slot);
+        removed.push_back(int(slot));
     }
     if (!offered) return Warn("削除するグループを「グループ一覧」から選択してください。");
 
@@ -91,12 +89,12 @@ void frmMain::cmdGroupDelete_Click() {
 void frmMain::cmdGroupSet_Click() {
     const std::vector<int> groupRows = lsvGroupList->SelectedRows();
     if (groupRows.empty()) return Warn("設定したいグループを「グループ一覧」から選択してください。");
-    const GroupInfo group = Groups[size_t(lsvGroupList->SlotOf(groupRows.back()))];
+    const GroupInfo group = Groups[GroupSlot(groupRows.back())];
 
     const std::vector<int> userRows = lsvUserList->SelectedRows();
     if (userRows.empty()) return Warn("グループ設定したいユーザーを「ユーザー一覧」から選択してください。");
     for (int row : userRows) {
-        UserInfo& user = Users[size_t(lsvUserList->SlotOf(row))];
+        UserInfo& user = Users[UserSlot(row)];
         user.GroupNo = group.GroupNo;
         user.GroupName = group.GroupName;
     }
@@ -108,7 +106,7 @@ void frmMain::cmdGroupCancel_Click() {
     const std::vector<int> rows = lsvUserList->SelectedRows();
     if (rows.empty()) return Warn("グループ解除したいユーザーを「ユーザー一覧」から選択してください。");
     for (int row : rows) {
-        UserInfo& user = Users[size_t(lsvUserList->SlotOf(row))];
+        UserInfo& user = Users[UserSlot(row)];
         user.GroupNo = 0;
         user.GroupName.clear();
     }

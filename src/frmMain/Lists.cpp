@@ -1,8 +1,6 @@
 // The two lists: rebuilding them from the tables and copying the record of a
 // clicked row into the text boxes. Every row knows its slot, so a click acts
 // on the record shown even when blank slots are left out of the list.
-#include <QLineEdit>
-
 #include "frmMain/frmMain.h"
 
 namespace solne {
@@ -22,57 +20,47 @@ std::vector<ListRow> RowsOf(const Table& table, MakeRow makeRow) {
 }  // namespace
 
 ListRow frmMain::UserRowOf(const UserInfo& user, int slot) {
-    ListRow row;
-    row.texts[0] = QString::fromStdString(user.UserName);
-    row.texts[1] = QString::fromStdString(user.UserId);
-    row.texts[2] = QString::fromStdString(user.GroupName);
-    row.slot = slot;
-    return row;
+    return ListRow{{user.UserName, user.UserId, user.GroupName}, slot};
 }
 
 ListRow frmMain::GroupRowOf(const GroupInfo& group, int slot) {
-    ListRow row;
-    row.texts[0] = QString::fromStdString(group.GroupName);
-    row.slot = slot;
-    return row;
+    return ListRow{{group.GroupName, {}, {}}, slot};
 }
 
 void frmMain::RefreshUserList() {
     lsvUserList->SetRows(RowsOf(Users, UserRowOf));
-    txtUserId->clear();
-    txtUserName->clear();
-    txtPassWords->clear();
+    txtUserId->SetText({});
+    txtUserName->SetText({});
+    txtPassWords->SetText({});
 }
 
 void frmMain::RefreshGroupList() {
     lsvGroupList->SetRows(RowsOf(Groups, GroupRowOf));
-    txtGroupName->clear();
+    txtGroupName->SetText({});
 }
 
 // With exactly one selected row the boxes show its user; otherwise they are
-// emptied. A row that leads to no slot leaves the boxes alone.
+// emptied.
 void frmMain::lsvUserList_ItemClick() {
     std::vector<int> selected = lsvUserList->SelectedRows();
     if (selected.size() != 1) {
-        txtUserId->clear();
-        txtUserName->clear();
-        txtPassWords->clear();
+        txtUserId->SetText({});
+        txtUserName->SetText({});
+        txtPassWords->SetText({});
         return;
     }
-    int slot = lsvUserList->SlotOf(selected.front());
-    if (slot < 0 || size_t(slot) >= Users.size()) return;
-    const UserInfo& user = Users[size_t(slot)];
-    txtUserId->setText(QString::fromStdString(user.UserId));
-    txtUserName->setText(QString::fromStdString(user.UserName));
-    txtPassWords->setText(QString::fromStdString(user.PassWord));
+    const UserInfo& user = Users[UserSlot(selected.front())];
+    txtUserId->SetText(user.UserId);
+    txtUserName->SetText(user.UserName);
+    txtPassWords->SetText(user.PassWord);
 }
 
+// A click that left no current item (a Ctrl-click clearing the selection)
+// changes nothing.
 void frmMain::lsvGroupList_ItemClick() {
     std::optional<int> row = lsvGroupList->CurrentRow();
     if (!row) return;
-    int slot = lsvGroupList->SlotOf(*row);
-    if (slot < 0 || size_t(slot) >= Groups.size()) return;
-    txtGroupName->setText(QString::fromStdString(Groups[size_t(slot)].GroupName));
+    txtGroupName->SetText(Groups[GroupSlot(*row)].GroupName);
 }
 
 }  // namespace solne

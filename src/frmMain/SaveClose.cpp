@@ -1,6 +1,4 @@
 // Saving, closing, and the question about unsaved changes.
-#include <QCloseEvent>
-
 #include "frmMain/frmMain.h"
 #include "store/Save.h"
 
@@ -8,17 +6,8 @@ namespace solne {
 
 void frmMain::cmdSave_Click() { SaveData(); }
 
-void frmMain::cmdClose_Click() { close(); }
-
-// Every way of closing the window comes through here.
-void frmMain::closeEvent(QCloseEvent* event) {
-    bool cancel = false;
-    Form_Unload(cancel);
-    if (cancel)
-        event->ignore();
-    else
-        event->accept();
-}
+// Closing passes Form_Unload, as every other way of closing the window does.
+void frmMain::cmdClose_Click() { window_.Close(); }
 
 // Yes saves and closes, but a save that did not write everything keeps the
 // window open so the changes are not lost; No closes; Cancel stays.

@@ -1,6 +1,4 @@
 // The user commands: add, update (display name and password) and delete.
-#include <QLineEdit>
-
 #include "frmMain/frmMain.h"
 
 namespace solne {
@@ -10,9 +8,9 @@ const char* const kMissingCaption = "未入力エラー";
 }
 
 void frmMain::cmdUserAdd_Click() {
-    const std::string id = Typed(txtUserId);
-    const std::string password = Typed(txtPassWords);
-    const std::string name = Typed(txtUserName);
+    const std::string id = Typed(*txtUserId);
+    const std::string password = Typed(*txtPassWords);
+    const std::string name = Typed(*txtUserName);
 
     if (id.empty()) return Warn("ユーザーIDを入力してください。", kMissingCaption);
     if (password.empty()) return Warn("パスワードを入力してください。", kMissingCaption);
@@ -34,7 +32,7 @@ void frmMain::cmdUserAdd_Click() {
 // Finds the user by the ID in its box (exact text, the last match winning)
 // and replaces display name and password.
 void frmMain::cmdUserUp_Click() {
-    const std::string id = Typed(txtUserId);
+    const std::string id = Typed(*txtUserId);
     int found = -1;
     for (size_t i = 0; i < Users.size(); ++i)
         if (Users[i].UserId == id) found = int(i);
@@ -44,8 +42,8 @@ void frmMain::cmdUserUp_Click() {
         RefreshUserList();
         return;
     }
-    const std::string password = Typed(txtPassWords);
-    const std::string name = Typed(txtUserName);
+    const std::string password = Typed(*txtPassWords);
+    const std::string name = Typed(*txtUserName);
     if (InputRefused(InputBox::PassWord, password) || InputRefused(InputBox::UserName, name)) return;
 
     DataChanged = true;
@@ -61,14 +59,15 @@ void frmMain::cmdUserDelete_Click() {
     if (rows.empty()) return Warn("削除するユーザーを「ユーザー一覧」から選択してください。");
 
     std::string prompt = "以下のユーザーを削除しますか？\r\n\r\n";
-    for (int row : rows)
-        prompt += lsvUserList->Text(row).toStdString() + "(" +
-                  lsvUserList->SubItem(row, 1).toStdString() + ")\r\n";
+    for (int row : rows) {
+        const ListRow& shown = lsvUserList->Row(row);
+        prompt += shown.texts[0] + "(" + shown.texts[1] + ")\r\n";
+    }
     if (!AskYesNo(prompt)) return;
 
     std::vector<int> removed;
     removed.reserve(rows.size());
-    for (int row : rows) removed.push_back(lsvUserList->SlotOf(row));
+    for (int row : rows) removed.push_back(int(UserSlot(row)));
     RemoveUsersAt(Users, removed);
     DataChanged = true;
     RefreshUserList();

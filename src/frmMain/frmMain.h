@@ -1,42 +1,39 @@
-// The editor's one window: the tables and paths of the run, the controls,
-// and one handler per control event. The handlers live in files named after
-// their area: start-up and layout (frmMain.cpp), lists and selection
-// (Lists.cpp), user commands (UserCommands.cpp), group commands
+// The editor's one window, without its toolkit: the tables and paths of the
+// run, the controls it reads and fills (through Controls.h), and one handler
+// per control event. The toolkit (src/qt, src/win32) makes the controls,
+// builds frmMain on them and sends each event to its handler. The handlers
+// live in files named after their area: start-up (frmMain.cpp), lists and
+// selection (Lists.cpp), user commands (UserCommands.cpp), group commands
 // (GroupCommands.cpp), saving and closing (SaveClose.cpp).
 #pragma once
 
-#include <QWidget>
-
+#include <cstddef>
 #include <string>
 
 #include "Define/Define.h"
 #include "Define/FileSystem.h"
+#include "frmMain/Controls.h"
 #include "frmMain/Dialogs.h"
-#include "frmMain/ListView.h"
 #include "store/Load.h"
 #include "store/Settings.h"
 #include "store/TextRules.h"
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
 
 namespace solne {
 
 // How start-up ended.
 enum class StartResult {
-    Ready,      // the board is loaded; show the window
+    Ready,      // the board is loaded and the window shown
     Cancelled,  // the folder chooser was cancelled: end with status 0
     LoadFailed  // a data file could not be read; the message has been shown
 };
 
-class frmMain : public QWidget {
-    Q_OBJECT
+class frmMain {
 public:
     // `setupIniPath` is the settings file to use ("setup.ini" beside the
     // program in the editor; tests give their own).
-    frmMain(Dialogs& dialogs, std::string setupIniPath, FileSystem& fs = RealFileSystem(),
-            QWidget* parent = nullptr);
+    frmMain(const FormControls& controls, std::string setupIniPath, FileSystem& fs = RealFileSystem());
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
 
     // ---- state of the run
     UserTable Users;
@@ -46,31 +43,17 @@ public:
     std::string UserFilePath;
     std::string GroupFilePath;
 
-    // ---- controls
-    QLabel* lblUserId;
-    QLineEdit* txtUserId;
-    QLabel* lblPassWords;
-    QLineEdit* txtPassWords;
-    QLabel* lblUserName;
-    QLineEdit* txtUserName;
-    QPushButton* cmdUserAdd;
-    QPushButton* cmdUserUp;
-    QPushButton* cmdUserDelete;
-    QLabel* lblUserList;
-    ListView* lsvUserList;
-    QLabel* lblGroupName;
-    QLineEdit* txtGroupName;
-    QPushButton* cmdGroupAdd;
-    QPushButton* cmdGroupUp;
-    QPushButton* cmdGroupDelete;
-    QLabel* lblGroupList;
-    ListView* lsvGroupList;
-    QPushButton* cmdGroupSet;
-    QPushButton* cmdGroupCancel;
-    QPushButton* cmdSave;
-    QPushButton* cmdClose;
+    // ---- the controls the handlers read and fill
+    TextBox* const txtUserId;
+    TextBox* const txtPassWords;
+    TextBox* const txtUserName;
+    ListView* const lsvUserList;
+    TextBox* const txtGroupName;
+    ListView* const lsvGroupList;
 
     // ---- start-up
+    // Program start: Form_Load, then the window is shown when it is Ready.
+    StartResult Start();
     StartResult Form_Load();
 
     // ---- lists and selection
@@ -94,21 +77,25 @@ public:
     // ---- saving and closing
     void cmdSave_Click();
     void cmdClose_Click();
-    // The unsaved-changes prompt; sets `cancel` to keep the window open.
+    // The unsaved-changes prompt, run by every way of closing the window;
+    // sets `cancel` to keep it open.
     void Form_Unload(bool& cancel);
     // Writes the board; true when everything was written.
     bool SaveData();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    void BuildControls();
-    void ConnectHandlers();
     void AddColumns();
     void ShowLoadError(const LoadError& error);
     static ListRow UserRowOf(const UserInfo& user, int slot);
     static ListRow GroupRowOf(const GroupInfo& group, int slot);
+
+    // The table slot a row of a list shows. Every row shows a slot of its
+    // table: the lists are filled from the tables only, and rebuilt after
+    // every change of them. A row breaking this stops the program rather
+    // than touch a record it does not show.
+    static size_t SlotOf(const ListView& list, int row, size_t tableSize);
+    size_t UserSlot(int row) const { return SlotOf(*lsvUserList, row, Users.size()); }
+    size_t GroupSlot(int row) const { return SlotOf(*lsvGroupList, row, Groups.size()); }
 
     // A warning with OK and the application title (or `caption`).
     void Warn(const std::string& text, const std::string& caption = kAppTitle);
@@ -119,10 +106,11 @@ private:
     bool OverwriteConfirmed();
 
     // The text of a box as code page 932 reads it back: what is tested and stored.
-    static std::string Typed(const QLineEdit* box);
+    static std::string Typed(const TextBox& box);
     // Shows the input rule's warning when `text` may not be stored; true then.
     bool InputRefused(InputBox box, const std::string& text);
 
+    Window& window_;
     Dialogs& dialogs_;
     FileSystem& fs_;
     std::string setupIniPath_;

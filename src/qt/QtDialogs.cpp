@@ -1,9 +1,16 @@
 #include "qt/QtDialogs.h"
 
+#include <algorithm>
+
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
+#include <QScreen>
 #include <QStringList>
 
 namespace solne {
@@ -11,9 +18,35 @@ namespace solne {
 namespace {
 
 // A box taller than this many lines would push its buttons off the screen
-// (a delete prompt lists every selected user): the box then shows the first
-// lines and keeps the whole text under its details button.
+// (a delete prompt lists every selected user): the box then shows its text
+// in a scrollable area of this height instead, and its buttons stay in view.
 constexpr int kMaxShownLines = 25;
+
+// Puts the whole text into a read-only scrollable area in place of the box's
+// text label. The box's text() stays the whole text.
+void ShowInScrollArea(QMessageBox& box, const QString& text) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!label || !grid) return;
+    const int at = grid->indexOf(label);
+    if (at < 0) return;
+    int row = 0, column = 0, rows = 1, columns = 1;
+    grid->getItemPosition(at, &row, &column, &rows, &columns);
+
+    auto* area = new QPlainTextEdit(&box);
+    area->setObjectName(QStringLiteral("solne_msgbox_text"));
+    area->setReadOnly(true);
+    area->setPlainText(text);
+    area->setLineWrapMode(QPlainTextEdit::NoWrap);
+    const QFontMetrics metrics(area->font());
+    int height = metrics.lineSpacing() * kMaxShownLines + 2 * area->frameWidth() + 8;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() * 3 / 5);
+    area->setFixedHeight(height);
+    area->setMinimumWidth(metrics.horizontalAdvance(QLatin1Char('M')) * 40);
+    label->hide();
+    grid->addWidget(area, row, column, rows, columns);
+}
 
 QMessageBox::StandardButton ToQt(MsgAnswer answer) {
     switch (answer) {
@@ -62,15 +95,11 @@ MsgAnswer QtDialogs::MsgBox(const std::string& text, MsgIcon icon, MsgButtons bu
     box.setWindowTitle(QString::fromStdString(caption));
     box.setIcon(icon == MsgIcon::Information ? QMessageBox::Information : QMessageBox::Warning);
     box.setTextFormat(Qt::PlainText);
-    QStringList lines = shown.split(QLatin1Char('\n'));
-    if (lines.size() > kMaxShownLines) {
-        box.setDetailedText(shown);
-        shown = lines.mid(0, kMaxShownLines).join(QLatin1Char('\n')) + QStringLiteral("\n…");
-    }
     box.setText(shown);
     box.setStandardButtons(ButtonsOf(buttons));
     box.setDefaultButton(ToQt(defaultButton));
     if (buttons == MsgButtons::YesNoCancel) box.setEscapeButton(QMessageBox::Cancel);
+    if (shown.count(QLatin1Char('\n')) + 1 > kMaxShownLines) ShowInScrollArea(box, shown);
     return FromQt(box.exec(), buttons);
 }
 

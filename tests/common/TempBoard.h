@@ -1,5 +1,6 @@
-// Temporary board folders for tests: files written byte for byte, texts
-// converted to code page 932 by the test itself.
+// Scratch folders and board folders for the tests, benchmarks and the soak
+// run: files written byte for byte, texts converted to code page 932 by the
+// store's own conversion.
 #pragma once
 
 #include <string>
@@ -8,10 +9,11 @@
 
 namespace solne::test {
 
-// A temporary folder, removed with everything in it on destruction.
+// A new scratch folder, removed with everything in it on destruction; in
+// `parent` when given, else in the system's temporary folder.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& parent = "");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -21,6 +23,11 @@ public:
 private:
     std::string path_;
 };
+
+// A parent for scratch folders that live in memory (/dev/shm) when the
+// machine has one, else "" (the system's temporary folder): for runs that
+// write many files and are not about the disk.
+std::string MemoryScratchParent();
 
 // UTF-8 text to code page 932 bytes (aborts the test program on failure).
 std::string Sjis(std::string_view utf8);
@@ -45,5 +52,13 @@ void WriteBoard(const std::string& folder, const BoardFiles& board);
 
 // Joins lines with CR LF after each, then converts to code page 932.
 std::string SjisLines(const std::vector<std::string>& lines);
+
+// Writes a generated board of any size into `folder` (created when
+// missing): "user.txt" with `users` lines, "group.txt" with `groups` lines
+// and one per-user file for every user. Display names and group names are
+// Japanese, with the trail byte 0x5C and vendor characters; users are spread
+// over the groups, every 37th has none. Whatever "user.txt", "group.txt"
+// and "user/" held before is replaced.
+void GenerateBoard(const std::string& folder, int users, int groups);
 
 }  // namespace solne::test

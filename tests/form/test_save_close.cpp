@@ -2,13 +2,13 @@
 // from a click to the bytes on disk.
 #include <sys/stat.h>
 
-#include "WindowTest.h"
+#include "FormTest.h"
 #include "common/FaultyFileSystem.h"
 
 namespace solne::test {
 namespace {
 
-class SaveCloseTest : public WindowTest {
+class SaveCloseTest : public FormTest {
 protected:
     void SetUp() override { WriteBoard(Board(), FiveUsers()); WriteIni(Board()); }
 
@@ -17,8 +17,8 @@ protected:
 
     // Releases u05's neighbour u04 from its group: a change to save.
     void MakeAChange() {
-        Click(w->lsvUserList, 3);
-        Press(w->cmdGroupCancel);
+        Click(w->userList, 3);
+        w->cmdGroupCancel_Click();
         ASSERT_TRUE(w->DataChanged);
     }
 
@@ -41,8 +41,8 @@ protected:
 TEST_F(SaveCloseTest, CloseRightAfterStartUpAsksNothing) {
     ASSERT_EQ(Open(), StartResult::Ready);
     const std::string before = UserTxt();
-    Press(w->cmdClose);
-    EXPECT_FALSE(w->isVisible());
+    w->cmdClose_Click();
+    EXPECT_FALSE(w->window.visible);
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_EQ(UserTxt(), before);
 }
@@ -51,8 +51,8 @@ TEST_F(SaveCloseTest, CancelKeepsTheWindowAndTheChangeAndAsksAgain) {
     ASSERT_EQ(Open(), StartResult::Ready);
     MakeAChange();
     dialogs.answers = {MsgAnswer::Cancel};
-    EXPECT_FALSE(w->close());
-    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(w->window.visible);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     ExpectCloseQuestion(dialogs.boxes[0]);
     EXPECT_TRUE(w->DataChanged);
@@ -60,19 +60,19 @@ TEST_F(SaveCloseTest, CancelKeepsTheWindowAndTheChangeAndAsksAgain) {
 
     const std::string before = UserTxt();
     dialogs.answers = {MsgAnswer::No};
-    Press(w->cmdClose);
+    w->cmdClose_Click();
     EXPECT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->window.visible);
     EXPECT_EQ(UserTxt(), before);  // No: nothing written
 }
 
 TEST_F(SaveCloseTest, YesSavesShowsTheCompletionAndCloses) {
     ASSERT_EQ(Open(), StartResult::Ready);
-    Click(w->lsvGroupList, 0);
-    Type(w->txtGroupName, "総務課");
-    Press(w->cmdGroupUp);
+    Click(w->groupList, 0);
+    Type(w->groupName, "総務課");
+    w->cmdGroupUp_Click();
     dialogs.answers = {MsgAnswer::Yes};
-    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(Close());
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     ExpectSavedBox(dialogs.boxes[1]);
     EXPECT_EQ(GroupTxt(), Sjis("1,総務課\r\n2,営業部\r\n"));
@@ -82,18 +82,18 @@ TEST_F(SaveCloseTest, YesSavesShowsTheCompletionAndCloses) {
 TEST_F(SaveCloseTest, SaveThenCloseAsksNothing) {
     ASSERT_EQ(Open(), StartResult::Ready);
     MakeAChange();
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     ExpectSavedBox(dialogs.boxes[0]);
     EXPECT_FALSE(w->DataChanged);
-    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(Close());
     EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 TEST_F(SaveCloseTest, SaveWithNothingChangedStillWrites) {
     ASSERT_EQ(Open(), StartResult::Ready);
     WriteBytes(Board() + "/user/memo.txt", "x");  // belongs to no user
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ExpectSavedBox(dialogs.boxes.at(0));
     EXPECT_FALSE(PathExists(Board() + "/user/memo.txt"));
 }
@@ -106,7 +106,7 @@ TEST_F(SaveCloseTest, FailedSaveIsReportedAndKeepsTheWindowOpen) {
     MakeAChange();
     fs.FailKind(FsOp::OpenWrite, EIO);
 
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     const std::string head = "データの保存に失敗しました。\r\n";
     EXPECT_EQ(dialogs.boxes[0].text.substr(0, head.size()), head);
@@ -116,14 +116,14 @@ TEST_F(SaveCloseTest, FailedSaveIsReportedAndKeepsTheWindowOpen) {
     EXPECT_TRUE(w->DataChanged);
 
     dialogs.answers = {MsgAnswer::Yes};
-    EXPECT_FALSE(w->close());
-    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(w->window.visible);
     EXPECT_TRUE(w->DataChanged);
     EXPECT_EQ(dialogs.boxes.back().text.substr(0, head.size()), head);
 
     fs.Reset();  // the disk is back: closing asks again, and Yes saves and closes
     dialogs.answers = {MsgAnswer::Yes};
-    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(Close());
     ExpectSavedBox(dialogs.boxes.back());
     EXPECT_EQ(UserTxt(), Sjis("u01,p1,1\r\nu02,p2,1\r\nu03,p3,2\r\nu04,p4,0\r\nu05,p5,0\r\n"));
 }
@@ -132,17 +132,17 @@ TEST_F(SaveCloseTest, FailedSaveIsReportedAndKeepsTheWindowOpen) {
 // files on disk.
 TEST_F(SaveCloseTest, AssignTwoUsersSaveAndCloseWritesTheBoard) {
     ASSERT_EQ(Open(), StartResult::Ready);
-    Click(w->lsvGroupList, 1);
+    Click(w->groupList, 1);
     EXPECT_EQ(Text(w->txtGroupName), "営業部");
-    Click(w->lsvUserList, 0);
-    Click(w->lsvUserList, 4, Qt::ControlModifier);
+    Click(w->userList, 0);
+    Click(w->userList, 4, Mods::Ctrl);
     EXPECT_TRUE(UserBoxesEmpty());
-    Press(w->cmdGroupSet);
+    w->cmdGroupSet_Click();
     EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"営業部", "総務部", "営業部", "営業部", "営業部"}));
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     ExpectSavedBox(dialogs.boxes[0]);
-    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(Close());
     EXPECT_EQ(dialogs.boxes.size(), 1u);  // no question
 
     EXPECT_EQ(UserTxt(), Sjis("u01,p1,2\r\nu02,p2,1\r\nu03,p3,2\r\nu04,p4,2\r\nu05,p5,2\r\n"));
@@ -160,11 +160,11 @@ TEST_F(SaveCloseTest, AssignTwoUsersSaveAndCloseWritesTheBoard) {
 // A user added in this run gets a per-user file with a fresh status and plan.
 TEST_F(SaveCloseTest, AddedUserIsWrittenWithAFreshPerUserFile) {
     ASSERT_EQ(Open(), StartResult::Ready);
-    Type(w->txtUserId, "u06");
-    Type(w->txtPassWords, "pw6");
-    Type(w->txtUserName, "山田 太郎");
-    Press(w->cmdUserAdd);
-    Press(w->cmdSave);
+    Type(w->userId, "u06");
+    Type(w->passWords, "pw6");
+    Type(w->userName, "山田 太郎");
+    w->cmdUserAdd_Click();
+    w->cmdSave_Click();
     ExpectSavedBox(dialogs.boxes.at(0));
     EXPECT_EQ(ReadBytes(Board() + "/user/u06.txt"), Sjis("username=山田 太郎\r\nstatus=0\r\nplan=\r\n"));
     EXPECT_EQ(UserTxt().substr(UserTxt().size() - 11), "u06,pw6,0\r\n");

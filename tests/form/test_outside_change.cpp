@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "WindowTest.h"
+#include "FormTest.h"
 
 namespace solne::test {
 namespace {
@@ -11,15 +11,15 @@ namespace {
 const char* const kQuestionHead = "次のファイルが、読み込んだ後に他のプログラムによって変更されています。\r\n";
 const char* const kQuestionTail = "\r\n上書きして保存しますか？";
 
-class OutsideChangeTest : public WindowTest {
+class OutsideChangeTest : public FormTest {
 protected:
     void SetUp() override {
         WriteBoard(Board(), FiveUsers());
         WriteIni(Board());
         ASSERT_EQ(Open(), StartResult::Ready);
         // A change of the editor's own, to be saved.
-        Click(w->lsvUserList, 4);
-        Press(w->cmdGroupCancel);
+        Click(w->userList, 4);
+        w->cmdGroupCancel_Click();
         ASSERT_TRUE(w->DataChanged);
     }
 
@@ -44,12 +44,12 @@ protected:
 };
 
 TEST_F(OutsideChangeTest, UnchangedBoardAsksNothingAndLaterSavesDoNotAskAboutOwnWrites) {
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, "データの保存が完了しました。");
     // The editor's own writes (and a mere touch of a file) are no outside change.
     ::utimensat(AT_FDCWD, (Board() + "/group.txt").c_str(), nullptr, 0);
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     EXPECT_EQ(dialogs.boxes[1].text, "データの保存が完了しました。");
 }
@@ -61,7 +61,7 @@ TEST_F(OutsideChangeTest, NoWritesNothingAndKeepsTheChange) {
     const auto folder = ListNames(Board() + "/user");
 
     dialogs.answers = {MsgAnswer::No};
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     ExpectQuestion(dialogs.boxes[0], "user.txt\r\n");
     EXPECT_EQ(UserTxt(), theirs);
@@ -76,14 +76,14 @@ TEST_F(OutsideChangeTest, YesOverwritesAndAsksNoMoreAfterwards) {
     ChangeOnDisk("group.txt", SjisLines({"9,他部署"}));
 
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     ExpectQuestion(dialogs.boxes[0], "user.txt\r\ngroup.txt\r\n");
     EXPECT_EQ(dialogs.boxes[1].text, "データの保存が完了しました。");
     EXPECT_EQ(UserTxt(), SjisLines({"u01,p1,1", "u02,p2,1", "u03,p3,2", "u04,p4,2", "u05,p5,0"}));
     EXPECT_FALSE(w->DataChanged);
 
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 3u);
     EXPECT_EQ(dialogs.boxes[2].text, "データの保存が完了しました。");
 }
@@ -91,7 +91,7 @@ TEST_F(OutsideChangeTest, YesOverwritesAndAsksNoMoreAfterwards) {
 TEST_F(OutsideChangeTest, RemovedFileIsNamedAndNotRecreated) {
     ::remove((Board() + "/group.txt").c_str());
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     ExpectQuestion(dialogs.boxes[0], "group.txt\r\n");
     // The save goes on, skips the missing file and says so.
@@ -104,8 +104,8 @@ TEST_F(OutsideChangeTest, RemovedFileIsNamedAndNotRecreated) {
 TEST_F(OutsideChangeTest, ClosingWithYesThenNoKeepsTheWindowOpen) {
     ChangeOnDisk("group.txt", SjisLines({"1,総務部"}));
     dialogs.answers = {MsgAnswer::Yes, MsgAnswer::No};
-    EXPECT_FALSE(w->close());
-    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(w->window.visible);
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     ExpectQuestion(dialogs.boxes[1], "group.txt\r\n");
     EXPECT_EQ(GroupTxt(), SjisLines({"1,総務部"}));
@@ -115,7 +115,7 @@ TEST_F(OutsideChangeTest, ClosingWithYesThenNoKeepsTheWindowOpen) {
 TEST_F(OutsideChangeTest, ValuesThatCannotBeWrittenAreReportedBeforeTheQuestion) {
     ChangeOnDisk("user.txt", SjisLines({"zz9,new,2"}));
     w->Users[0].UserName = "改行\n入り";  // loaded data the save cannot write back
-    Press(w->cmdSave);
+    w->cmdSave_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text.rfind("データの保存に失敗しました。", 0), 0u);
     EXPECT_EQ(UserTxt(), SjisLines({"zz9,new,2"}));

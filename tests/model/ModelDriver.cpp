@@ -1,17 +1,12 @@
 #include "ModelDriver.h"
 
-#include <QApplication>
-#include <QInputMethodEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "store/Load.h"
 
@@ -36,32 +31,16 @@ std::string ShowBox(const MsgIcon icon, MsgButtons buttons, MsgAnswer def, const
     return out.str();
 }
 
-void Press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-void Type(QLineEdit* box, const std::string& utf8) {
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_Backspace);
-    if (utf8.empty()) return;
-    QInputMethodEvent event;
-    event.setCommitString(QString::fromStdString(utf8));
-    QApplication::sendEvent(box, &event);
-}
-
-void Click(ListView* list, int row, Qt::KeyboardModifiers mods) {
-    QModelIndex index = list->model()->index(row, 0);
-    list->scrollTo(index);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualRect(index).center());
-}
-
 std::string CompareList(const char* name, const ListView* list, const MList& model, int columns) {
     if (list->RowCount() != int(model.rows.size()))
         return Differs(std::string(name) + " row count", list->RowCount(), int(model.rows.size()));
     for (int r = 0; r < list->RowCount(); ++r) {
         const MRow& row = model.rows[size_t(r)];
-        if (list->SlotOf(r) != row.slot)
-            return Differs(std::string(name) + " row " + std::to_string(r) + " slot", list->SlotOf(r), row.slot);
+        const ListRow& shown = list->Row(r);
+        if (shown.slot != row.slot)
+            return Differs(std::string(name) + " row " + std::to_string(r) + " slot", shown.slot, row.slot);
         for (int k = 0; k < columns; ++k) {
-            std::string text = list->SubItem(r, k).toStdString();
+            const std::string& text = shown.texts[k];
             if (text != row.texts[k])
                 return Differs(std::string(name) + " row " + std::to_string(r) + " column " + std::to_string(k),
                                Quote(text), Quote(row.texts[k]));
@@ -143,6 +122,22 @@ const char* CommandName(Command c) {
     return "?";
 }
 
+// Blank slots in the middle of both files (an empty ID, an empty name) and
+// at their ends (reused by the first add, with the numbers they hold),
+// duplicate IDs, an ID differing only in case, duplicate group names, a group
+// number used twice, a user without per-user file and a user whose group
+// number no group has.
+StartBoard RichBoard() {
+    StartBoard b;
+    b.disk.userLines = {{"u01", "p1", 1}, {"", "pwB", 2}, {"u02", "p2", 2}, {"u03", "p3", 9},  {"u02", "p2b", 3},
+                        {"u04", "p4", 4}, {"u05", "p5", 0}, {"U01", "p6", 3}, {"", "", 5}};
+    b.disk.files = {{"u01.txt", "田中"}, {".txt", "空き"}, {"u02.txt", "鈴木"},
+                    {"u03.txt", "高橋"}, {"u04.txt", "渡辺"}, {"U01.txt", "大文字"}};
+    b.disk.groupLines = {{1, "総務"}, {2, "営業"}, {4, ""}, {3, "営業"}, {5, "開発"}, {2, "営業二課"}, {8, ""}};
+    b.statusPlan = {{"u01", {"status=1", "plan=会議"}}, {"u04", {"status=2", "plan=出張"}}};
+    return b;
+}
+
 void WriteStartBoard(const std::string& folder, const StartBoard& board) {
     test::BoardFiles files;
     for (const MDisk::UserLine& u : board.disk.userLines)
@@ -159,8 +154,34 @@ void WriteStartBoard(const std::string& folder, const StartBoard& board) {
     test::WriteBoard(folder, files);
 }
 
-ModelDriver::ModelDriver(std::string root, uint64_t seed)
-    : root_(std::move(root)), rng_(seed), model_([this](const MBox& box) {
+// ------------------------------------------------------------ fake hands
+
+frmMain& FakeHands::Open(Dialogs& dialogs, const std::string& setupIniPath) {
+    form_.reset();
+    form_ = std::make_unique<test::FakeForm>(static_cast<test::FakeDialogs&>(dialogs), setupIniPath);
+    form_->Start();
+    return *form_;
+}
+
+void FakeHands::Type(Box box, const std::string& text) {
+    test::FakeTextBox* boxes[] = {&form_->userId, &form_->passWords, &form_->userName, &form_->groupName};
+    boxes[int(box)]->text = text;
+}
+
+void FakeHands::Press(int button) {
+    void (frmMain::*handlers[])() = {&frmMain::cmdUserAdd_Click,   &frmMain::cmdUserUp_Click,
+                                     &frmMain::cmdUserDelete_Click, &frmMain::cmdGroupAdd_Click,
+                                     &frmMain::cmdGroupUp_Click,   &frmMain::cmdGroupDelete_Click,
+                                     &frmMain::cmdGroupSet_Click,  &frmMain::cmdGroupCancel_Click,
+                                     &frmMain::cmdSave_Click,      &frmMain::cmdClose_Click};
+    (form_.get()->*handlers[button])();
+}
+
+// ------------------------------------------------------------------ driver
+
+ModelDriver::ModelDriver(std::string root, uint64_t seed, std::unique_ptr<Hands> hands)
+    : root_(std::move(root)), rng_(seed), hands_(hands ? std::move(hands) : std::make_unique<FakeHands>()),
+      model_([this](const MBox& box) {
           MsgAnswer a;
           if (box.buttons == MsgButtons::YesNo)
               a = Chance(60) ? MsgAnswer::Yes : MsgAnswer::No;
@@ -172,10 +193,7 @@ ModelDriver::ModelDriver(std::string root, uint64_t seed)
       }) {}
 
 ModelDriver::~ModelDriver() {
-    if (w_) {
-        w_->DataChanged = false;
-        w_->close();
-    }
+    if (w_) w_->DataChanged = false;  // no question on the way out
 }
 
 std::string ModelDriver::Start(const StartBoard& board) {
@@ -207,10 +225,8 @@ std::string ModelDriver::StartOnFolder() {
 
 std::string ModelDriver::Open() {
     test::WriteBytes(root_ + "/setup.ini", "[Script]\r\nInstalledPath=" + BoardFolder() + "\r\n");
-    w_ = std::make_unique<frmMain>(dialogs_, root_ + "/setup.ini");
-    if (w_->Form_Load() != StartResult::Ready) return "the window did not start";
-    w_->show();
-    if (!QTest::qWaitForWindowExposed(w_.get())) return "the window was not shown";
+    w_ = &hands_->Open(dialogs_, root_ + "/setup.ini");
+    if (!hands_->Visible()) return "the window did not start";
     model_.Start();
     Note("start-up");
     return Compare();
@@ -218,16 +234,15 @@ std::string ModelDriver::Open() {
 
 // ------------------------------------------------------------------ clicks
 
-void ModelDriver::ClickUser(int row, Qt::KeyboardModifiers mods) {
+void ModelDriver::ClickUser(int row, Mods mods) {
     Note(std::string("user row ") + std::to_string(row) +
-         (mods & Qt::ControlModifier ? " Ctrl" : mods & Qt::ShiftModifier ? " Shift" : "") + " click");
-    Click(w_->lsvUserList, row, mods);
+         (mods == Mods::Ctrl ? " Ctrl" : mods == Mods::Shift ? " Shift" : "") + " click");
+    hands_->Click(List::Users, row, mods);
 }
 
-void ModelDriver::ClickGroup(int row, Qt::KeyboardModifiers mods) {
-    Note(std::string("group row ") + std::to_string(row) + (mods & Qt::ControlModifier ? " Ctrl" : "") +
-         " click");
-    Click(w_->lsvGroupList, row, mods);
+void ModelDriver::ClickGroup(int row, Mods mods) {
+    Note(std::string("group row ") + std::to_string(row) + (mods == Mods::Ctrl ? " Ctrl" : "") + " click");
+    hands_->Click(List::Groups, row, mods);
 }
 
 void ModelDriver::ChangeUserSelection() {
@@ -239,14 +254,14 @@ void ModelDriver::ChangeUserSelection() {
             std::vector<int> selected = model_.userList.selected;
             for (auto r = selected.rbegin(); r != selected.rend(); ++r) {
                 model_.UserCtrlClick(*r);
-                ClickUser(*r, Qt::ControlModifier);
+                ClickUser(*r, Mods::Ctrl);
             }
         } else {
             int r = Pick(n);
             model_.UserClick(r);
-            ClickUser(r, Qt::NoModifier);
+            ClickUser(r, Mods::None);
             model_.UserCtrlClick(r);
-            ClickUser(r, Qt::ControlModifier);
+            ClickUser(r, Mods::Ctrl);
         }
     } else if (kind < 45) {  // one, a blank slot's row more often
         int r = Pick(n);
@@ -255,42 +270,42 @@ void ModelDriver::ChangeUserSelection() {
             if (model_.userList.rows[size_t(k)].texts[1].empty()) blank.push_back(k);
         if (!blank.empty() && Chance(30)) r = blank[size_t(Pick(int(blank.size())))];
         model_.UserClick(r);
-        ClickUser(r, Qt::NoModifier);
+        ClickUser(r, Mods::None);
     } else if (kind < 65) {  // several, picked one by one
         int r = Pick(n);
         model_.UserClick(r);
-        ClickUser(r, Qt::NoModifier);
+        ClickUser(r, Mods::None);
         for (int k = 1 + Pick(4); k > 0; --k) {
             r = Pick(n);
             model_.UserCtrlClick(r);
-            ClickUser(r, Qt::ControlModifier);
+            ClickUser(r, Mods::Ctrl);
         }
     } else if (kind < 80) {  // a range
         int from = Pick(n), to = std::min(n - 1, from + Pick(std::min(n, maxRange)));
         if (Chance(30)) std::swap(from, to);
         model_.UserClick(from);
-        ClickUser(from, Qt::NoModifier);
+        ClickUser(from, Mods::None);
         model_.UserShiftClick(from, to);
-        ClickUser(to, Qt::ShiftModifier);
+        ClickUser(to, Mods::Shift);
     } else if (kind < 90) {  // one more or one less
         int r = Pick(n);
         model_.UserCtrlClick(r);
-        ClickUser(r, Qt::ControlModifier);
+        ClickUser(r, Mods::Ctrl);
     } else {
-        KeyToNeighbour(w_->lsvUserList, n, [this](int row) { model_.UserKeyTo(row); });
+        KeyToNeighbour(List::Users, n, [this](int row) { model_.UserKeyTo(row); });
     }
 }
 
 // Up or Down from the focused row selects just the row it moves to.
-void ModelDriver::KeyToNeighbour(ListView* list, int rows, const std::function<void(int)>& modelClick) {
-    const QModelIndex focused = list->currentIndex();
-    if (!focused.isValid()) return;
+void ModelDriver::KeyToNeighbour(List list, int rows, const std::function<void(int)>& modelClick) {
+    const std::optional<int> focused = hands_->FocusedRow(list);
+    if (!focused) return;
     const bool down = Chance(50);
-    const int to = focused.row() + (down ? 1 : -1);
+    const int to = *focused + (down ? 1 : -1);
     if (to < 0 || to >= rows) return;
-    Note(list->objectName().toStdString() + (down ? " key Down" : " key Up"));
+    Note(std::string(list == List::Users ? "lsvUserList" : "lsvGroupList") + (down ? " key Down" : " key Up"));
     modelClick(to);
-    QTest::keyClick(list, down ? Qt::Key_Down : Qt::Key_Up);
+    hands_->Key(list, down);
 }
 
 void ModelDriver::ChangeGroupSelection() {
@@ -303,15 +318,15 @@ void ModelDriver::ChangeGroupSelection() {
         if (model_.groupList.rows[size_t(k)].texts[0].empty()) blank.push_back(k);
     if (!blank.empty() && Chance(40)) r = blank[size_t(Pick(int(blank.size())))];
     if (Chance(15)) {
-        KeyToNeighbour(w_->lsvGroupList, n, [this](int row) { model_.GroupKeyTo(row); });
+        KeyToNeighbour(List::Groups, n, [this](int row) { model_.GroupKeyTo(row); });
     } else if (Chance(70)) {
         model_.GroupClick(r);
-        ClickGroup(r, Qt::NoModifier);
+        ClickGroup(r, Mods::None);
     } else {
         // Ctrl on the selected row clears the selection.
         if (!model_.groupList.selected.empty() && Chance(60)) r = model_.groupList.selected[0];
         model_.GroupCtrlClick(r);
-        ClickGroup(r, Qt::ControlModifier);
+        ClickGroup(r, Mods::Ctrl);
     }
 }
 
@@ -344,10 +359,11 @@ std::string ModelDriver::RandomText(InputBox kind) {
     return n;
 }
 
-void ModelDriver::TypeInto(QLineEdit* box, std::string& modelBox, InputBox kind) {
+void ModelDriver::TypeInto(Box box, std::string& modelBox, InputBox kind) {
+    static const char* const names[] = {"txtUserId", "txtPassWords", "txtUserName", "txtGroupName"};
     modelBox = RandomText(kind);
-    Note("type " + box->objectName().toStdString() + " " + Quote(modelBox));
-    Type(box, modelBox);
+    Note(std::string("type ") + names[int(box)] + " " + Quote(modelBox));
+    hands_->Type(box, modelBox);
 }
 
 // ---------------------------------------------------------------- commands
@@ -357,10 +373,10 @@ std::string ModelDriver::Step() {
     Note("--- step " + std::to_string(steps));
     if (Chance(70)) ChangeUserSelection();
     if (Chance(50)) ChangeGroupSelection();
-    if (Chance(30)) TypeInto(w_->txtUserId, model_.txtUserId, InputBox::UserId);
-    if (Chance(30)) TypeInto(w_->txtPassWords, model_.txtPassWords, InputBox::PassWord);
-    if (Chance(30)) TypeInto(w_->txtUserName, model_.txtUserName, InputBox::UserName);
-    if (Chance(30)) TypeInto(w_->txtGroupName, model_.txtGroupName, InputBox::GroupName);
+    if (Chance(30)) TypeInto(Box::UserId, model_.txtUserId, InputBox::UserId);
+    if (Chance(30)) TypeInto(Box::PassWords, model_.txtPassWords, InputBox::PassWord);
+    if (Chance(30)) TypeInto(Box::UserName, model_.txtUserName, InputBox::UserName);
+    if (Chance(30)) TypeInto(Box::GroupName, model_.txtGroupName, InputBox::GroupName);
 
     int total = 0;
     for (int weight : weights) total += weight;
@@ -400,10 +416,7 @@ std::string ModelDriver::Run(Command c) {
 
     dialogs_.answers.assign(answers_.begin(), answers_.end());
     answers_.clear();
-    QPushButton* buttons[] = {w_->cmdUserAdd,  w_->cmdUserUp,    w_->cmdUserDelete, w_->cmdGroupAdd,
-                              w_->cmdGroupUp,  w_->cmdGroupDelete, w_->cmdGroupSet, w_->cmdGroupCancel,
-                              w_->cmdSave,     w_->cmdClose};
-    Press(buttons[int(c)]);
+    hands_->Press(int(c));
 
     if (dialogs_.unanswered) return "the window asked a question the model did not ask";
     if (!dialogs_.answers.empty()) return "the window did not ask every question the model asked";
@@ -415,11 +428,10 @@ std::string ModelDriver::Run(Command c) {
         if (!diff.empty()) return diff;
     }
     if (c == Command::Close) {
-        if (w_->isVisible() == !model_.open)
-            return Differs("window open after closing", int(w_->isVisible()), int(model_.open));
+        if (hands_->Visible() == !model_.open)
+            return Differs("window open after closing", int(hands_->Visible()), int(model_.open));
         if (!model_.open) {
             ++reopens;
-            w_.reset();
             return Open();
         }
     }
@@ -480,13 +492,13 @@ std::string ModelDriver::Compare() {
     if (!(diff = CompareGroups(w_->Groups, model_.groups, "Groups")).empty()) return diff;
     if (!(diff = CompareList("lsvUserList", w_->lsvUserList, model_.userList, 3)).empty()) return diff;
     if (!(diff = CompareList("lsvGroupList", w_->lsvGroupList, model_.groupList, 1)).empty()) return diff;
-    const std::pair<const QLineEdit*, const std::string*> texts[] = {{w_->txtUserId, &model_.txtUserId},
-                                                                     {w_->txtPassWords, &model_.txtPassWords},
-                                                                     {w_->txtUserName, &model_.txtUserName},
-                                                                     {w_->txtGroupName, &model_.txtGroupName}};
-    for (const auto& [box, text] : texts)
-        if (box->text().toStdString() != *text)
-            return Differs(box->objectName().toStdString(), Quote(box->text().toStdString()), Quote(*text));
+    const std::tuple<const char*, const TextBox*, const std::string*> texts[] = {
+        {"txtUserId", w_->txtUserId, &model_.txtUserId},
+        {"txtPassWords", w_->txtPassWords, &model_.txtPassWords},
+        {"txtUserName", w_->txtUserName, &model_.txtUserName},
+        {"txtGroupName", w_->txtGroupName, &model_.txtGroupName}};
+    for (const auto& [name, box, text] : texts)
+        if (box->Text() != *text) return Differs(name, Quote(box->Text()), Quote(*text));
     return "";
 }
 

@@ -1,13 +1,7 @@
-// The window under test: a temporary board and settings file, the real
-// frmMain with scripted boxes, and helpers that click and type the way a
-// user does.
+// The window's logic under test on the fake toolkit: a temporary board and
+// settings file, frmMain on fake controls with scripted boxes, and helpers
+// that click and type the way a user does.
 #pragma once
-
-#include <QApplication>
-#include <QInputMethodEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -15,17 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "FakeDialogs.h"
 #include "common/TempBoard.h"
-#include "frmMain/frmMain.h"
+#include "fake/FakeToolkit.h"
 
 namespace solne::test {
 
-class WindowTest : public ::testing::Test {
+class FormTest : public ::testing::Test {
 protected:
     TempDir dir;
     FakeDialogs dialogs;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<FakeForm> w;
 
     std::string Board() const { return dir / "board"; }
     std::string Ini() const { return dir / "setup.ini"; }
@@ -54,56 +47,38 @@ protected:
         return Open();
     }
 
-    // Starts the window on whatever is on disk; shows it when ready.
+    // Starts the window on whatever is on disk.
     StartResult Open(const std::string& iniPath = "", FileSystem& fs = RealFileSystem()) {
-        w = std::make_unique<frmMain>(dialogs, iniPath.empty() ? Ini() : iniPath, fs);
-        StartResult result = w->Form_Load();
-        if (result == StartResult::Ready) {
-            w->show();
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        }
-        return result;
+        w = std::make_unique<FakeForm>(dialogs, iniPath.empty() ? Ini() : iniPath, fs);
+        return w->Start();
     }
 
     void TearDown() override {
         EXPECT_FALSE(dialogs.unanswered) << "a question was shown with no answer prepared";
         EXPECT_TRUE(dialogs.answers.empty()) << "prepared answers were not used";
-        if (w) {
-            w->DataChanged = false;  // no question on the way out
-            w->close();
-        }
     }
 
     // ---- the user's actions
 
-    static void Click(ListView* list, int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QModelIndex index = list->model()->index(row, 0);
-        ASSERT_TRUE(index.isValid()) << "no row " << row;
-        list->scrollTo(index);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualRect(index).center());
+    static void Click(FakeListView& list, int row, Mods mods = Mods::None) {
+        ASSERT_LT(row, list.RowCount()) << "no row " << row;
+        list.Click(row, mods);
     }
-
-    // Types text (any script) into a box, replacing what it holds.
-    static void Type(QLineEdit* box, const QString& text) {
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Backspace);
-        if (text.isEmpty()) return;
-        QInputMethodEvent event;
-        event.setCommitString(text);
-        QApplication::sendEvent(box, &event);
+    static void Type(FakeTextBox& box, const std::string& text) { box.text = text; }
+    // Closes the window the way the user does; true when it closed.
+    bool Close() {
+        w->window.Close();
+        return !w->window.visible;
     }
-    static void Type(QLineEdit* box, const char* utf8) { Type(box, QString::fromUtf8(utf8)); }
-
-    static void Press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     // ---- what the window shows
 
     static std::vector<std::string> Column(const ListView* list, int k) {
         std::vector<std::string> texts;
-        for (int row = 0; row < list->RowCount(); ++row) texts.push_back(list->SubItem(row, k).toStdString());
+        for (int row = 0; row < list->RowCount(); ++row) texts.push_back(list->Row(row).texts[k]);
         return texts;
     }
-    static std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
+    static std::string Text(const TextBox* box) { return box->Text(); }
 
     std::vector<std::string> UserIds() const {
         std::vector<std::string> ids;
@@ -117,8 +92,7 @@ protected:
     }
 
     bool UserBoxesEmpty() const {
-        return w->txtUserId->text().isEmpty() && w->txtPassWords->text().isEmpty() &&
-               w->txtUserName->text().isEmpty();
+        return w->txtUserId->Text().empty() && w->txtPassWords->Text().empty() && w->txtUserName->Text().empty();
     }
 
     // The last box shown, checked to be a warning with OK.

@@ -1,10 +1,12 @@
-#include "frmMain/ListView.h"
+#include "qt/QtListView.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 
 #include <algorithm>
+
+#include "frmMain/Layout.h"
 
 namespace solne {
 
@@ -34,7 +36,7 @@ int ListModel::columnCount(const QModelIndex& parent) const {
 QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
     if (index.row() >= int(rows_.size()) || index.column() >= 3) return {};
-    return rows_[size_t(index.row())].texts[index.column()];
+    return QString::fromStdString(rows_[size_t(index.row())].texts[index.column()]);
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -53,8 +55,6 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
-
 // Marks a change made by code, so it raises no ItemClick.
 class Quiet {
 public:
@@ -69,7 +69,7 @@ private:
 
 }  // namespace
 
-ListView::ListView(bool multiSelect, QWidget* parent) : QTreeView(parent), model_(new ListModel(this)) {
+QtListView::QtListView(bool multiSelect, QWidget* parent) : QTreeView(parent), model_(new ListModel(this)) {
     setModel(model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -92,33 +92,21 @@ ListView::ListView(bool multiSelect, QWidget* parent) : QTreeView(parent), model
             [this](const QModelIndex& index) { OnClicked(index); });
 }
 
-void ListView::AddColumn(const QString& header, double widthTwips) {
-    model_->AddColumn(header);
-    setColumnWidth(model_->columnCount() - 1, qRound(widthTwips / kTwipsPerPixel));
+void QtListView::AddColumn(const std::string& header, int widthTwips) {
+    model_->AddColumn(QString::fromStdString(header));
+    setColumnWidth(model_->columnCount() - 1, layout::Pixels(widthTwips));
 }
 
-double ListView::WidthTwips() const { return width() * kTwipsPerPixel; }
-
-void ListView::SetRows(std::vector<ListRow> rows) {
+void QtListView::SetRows(std::vector<ListRow> rows) {
     Quiet quiet(quiet_);
     model_->SetRows(std::move(rows));
 }
 
-int ListView::RowCount() const { return int(model_->Rows().size()); }
+int QtListView::RowCount() const { return int(model_->Rows().size()); }
 
-QString ListView::Text(int row) const { return SubItem(row, 0); }
+const ListRow& QtListView::Row(int row) const { return model_->Rows().at(size_t(row)); }
 
-QString ListView::SubItem(int row, int k) const {
-    if (row < 0 || row >= RowCount() || k < 0 || k > 2) return {};
-    return model_->Rows()[size_t(row)].texts[k];
-}
-
-int ListView::SlotOf(int row) const {
-    if (row < 0 || row >= RowCount()) return -1;
-    return model_->Rows()[size_t(row)].slot;
-}
-
-void ListView::SetSelected(int row, bool selected) {
+void QtListView::SetSelected(int row, bool selected) {
     if (row < 0 || row >= RowCount()) return;
     Quiet quiet(quiet_);
     auto flags = (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
@@ -126,7 +114,7 @@ void ListView::SetSelected(int row, bool selected) {
     selectionModel()->select(model_->index(row, 0), flags);
 }
 
-void ListView::SetSelectedRows(const std::vector<int>& rows) {
+void QtListView::SetSelectedRows(const std::vector<int>& rows) {
     Quiet quiet(quiet_);
     QItemSelection selection;
     int last = model_->columnCount() - 1;
@@ -139,7 +127,7 @@ void ListView::SetSelectedRows(const std::vector<int>& rows) {
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
-std::vector<int> ListView::SelectedRows() const {
+std::vector<int> QtListView::SelectedRows() const {
     std::vector<int> rows;
     const QItemSelection selection = selectionModel()->selection();
     for (const QItemSelectionRange& range : selection)
@@ -149,7 +137,7 @@ std::vector<int> ListView::SelectedRows() const {
     return rows;
 }
 
-std::optional<int> ListView::CurrentRow() const {
+std::optional<int> QtListView::CurrentRow() const {
     std::vector<int> rows = SelectedRows();
     if (rows.empty()) return std::nullopt;
     if (rows.size() == 1) return rows.front();
@@ -159,18 +147,18 @@ std::optional<int> ListView::CurrentRow() const {
     return std::nullopt;
 }
 
-void ListView::mousePressEvent(QMouseEvent* event) {
+void QtListView::mousePressEvent(QMouseEvent* event) {
     changedSincePress_ = false;
     QTreeView::mousePressEvent(event);
 }
 
-void ListView::OnSelectionChanged() {
+void QtListView::OnSelectionChanged() {
     if (quiet_ > 0) return;
     changedSincePress_ = true;
     emit ItemClick();
 }
 
-void ListView::OnClicked(const QModelIndex& index) {
+void QtListView::OnClicked(const QModelIndex& index) {
     // A click on a row that changed nothing (the row was already the selection)
     // still counts as a click on that row.
     if (quiet_ == 0 && !changedSincePress_ && index.isValid()) emit ItemClick();

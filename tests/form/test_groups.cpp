@@ -1,10 +1,10 @@
 // The group commands through the window: add, rename, delete, assign, release.
-#include "WindowTest.h"
+#include "FormTest.h"
 
 namespace solne::test {
 namespace {
 
-class GroupCommandTest : public WindowTest {
+class GroupCommandTest : public FormTest {
 protected:
     // Groups with the given "number,name" lines; users u1..u4 in groups 1, 2, 2 and none.
     StartResult StartWith(std::vector<std::string> groupLines,
@@ -16,8 +16,8 @@ protected:
     }
 
     void AddGroup(const char* name) {
-        Type(w->txtGroupName, name);
-        Press(w->cmdGroupAdd);
+        Type(w->groupName, name);
+        w->cmdGroupAdd_Click();
     }
 
     std::vector<int> GroupNumbers() const {
@@ -36,7 +36,7 @@ protected:
 
 TEST_F(GroupCommandTest, AddWithAnEmptyNameReports) {
     ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
-    Press(w->cmdGroupAdd);
+    w->cmdGroupAdd_Click();
     ExpectWarning("グループ名を入力してください。", "未入力エラー");
     EXPECT_EQ(w->Groups.size(), 1u);
     EXPECT_FALSE(w->DataChanged);
@@ -44,11 +44,11 @@ TEST_F(GroupCommandTest, AddWithAnEmptyNameReports) {
 
 TEST_F(GroupCommandTest, AddNumbersOneMoreThanTheLargest) {
     ASSERT_EQ(StartWith({"1,A", "2,B", "5,C"}, {"u1,p,1"}), StartResult::Ready);
-    Click(w->lsvUserList, 0);  // the user list is left alone
+    Click(w->userList, 0);  // the user list is left alone
     AddGroup("D");
     EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 5, 6}));
     EXPECT_EQ(Column(w->lsvGroupList, 0), (std::vector<std::string>{"A", "B", "C", "D"}));
-    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_TRUE(w->txtGroupName->Text().empty());
     EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{0}));
     EXPECT_EQ(Text(w->txtUserId), "u1");
     EXPECT_TRUE(w->DataChanged);
@@ -59,9 +59,9 @@ TEST_F(GroupCommandTest, AddNumbersOneMoreThanTheLargest) {
 
 TEST_F(GroupCommandTest, AddAfterDeletingTheLargestReusesTheFreedRange) {
     ASSERT_EQ(StartWith({"1,A", "2,B", "5,C"}, {"u1,p,5"}), StartResult::Ready);
-    Click(w->lsvGroupList, 2);
+    Click(w->groupList, 2);
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdGroupDelete);
+    w->cmdGroupDelete_Click();
     EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{0}));  // released
     AddGroup("D");
     EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 3}));
@@ -69,9 +69,9 @@ TEST_F(GroupCommandTest, AddAfterDeletingTheLargestReusesTheFreedRange) {
 
 TEST_F(GroupCommandTest, AddAfterEveryGroupWasDeletedGivesOne) {
     ASSERT_EQ(StartWith({"4,A"}, {"u1,p,4", "u2,p,0"}), StartResult::Ready);
-    Click(w->lsvGroupList, 0);
+    Click(w->groupList, 0);
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdGroupDelete);
+    w->cmdGroupDelete_Click();
     ASSERT_EQ(w->Groups.size(), 1u);
     AddGroup("B");
     ASSERT_EQ(w->Groups.size(), 1u);
@@ -96,7 +96,7 @@ TEST_F(GroupCommandTest, AddRefusedAtTheNumberAndTableLimits) {
 
     w->Groups.assign(size_t(kMaxSlots), GroupInfo{1, "G"});
     dialogs.boxes.clear();
-    Press(w->cmdGroupAdd);
+    w->cmdGroupAdd_Click();
     ExpectWarning("これ以上グループを追加できません。");
     EXPECT_EQ(int(w->Groups.size()), kMaxSlots);
     EXPECT_FALSE(w->DataChanged);
@@ -122,9 +122,9 @@ TEST_F(GroupCommandTest, RenameChangesThatGroupAndTheColumnOfItsMembers) {
         SCOPED_TRACE(row);
         ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}, {"u1,p,1", "u2,p,2", "u3,p,3", "u4,p,0", "u5,p,2"}),
                   StartResult::Ready);
-        Click(w->lsvGroupList, row);
-        Type(w->txtGroupName, "新名");
-        Press(w->cmdGroupUp);
+        Click(w->groupList, row);
+        Type(w->groupName, "新名");
+        w->cmdGroupUp_Click();
         std::vector<std::string> names = {"A", "B", "C"};
         names[size_t(row)] = "新名";
         EXPECT_EQ(GroupNames(), names);
@@ -133,7 +133,7 @@ TEST_F(GroupCommandTest, RenameChangesThatGroupAndTheColumnOfItsMembers) {
             if (c == std::string(1, char('A' + row))) c = "新名";
         EXPECT_EQ(Column(w->lsvUserList, 2), column);
         EXPECT_EQ(GroupNumbers(), (std::vector<int>{1, 2, 3}));
-        EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+        EXPECT_TRUE(w->txtGroupName->Text().empty());
         EXPECT_TRUE(w->lsvGroupList->SelectedRows().empty());
         EXPECT_TRUE(w->DataChanged);
         EXPECT_TRUE(dialogs.boxes.empty());
@@ -143,22 +143,22 @@ TEST_F(GroupCommandTest, RenameChangesThatGroupAndTheColumnOfItsMembers) {
 
 TEST_F(GroupCommandTest, RenameOfADuplicatedNameChangesTheLaterGroup) {
     ASSERT_EQ(StartWith({"1,A", "2,A"}), StartResult::Ready);
-    Click(w->lsvGroupList, 0);
-    Type(w->txtGroupName, "Z");
-    Press(w->cmdGroupUp);
+    Click(w->groupList, 0);
+    Type(w->groupName, "Z");
+    w->cmdGroupUp_Click();
     EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "Z"}));
     EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"A", "Z", "Z", ""}));
 }
 
 TEST_F(GroupCommandTest, RenameWithoutCurrentRowReportsAndRebuildsBothLists) {
     ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
-    Click(w->lsvUserList, 0);
-    Type(w->txtGroupName, "Z");
-    Press(w->cmdGroupUp);
+    Click(w->userList, 0);
+    Type(w->groupName, "Z");
+    w->cmdGroupUp_Click();
     ExpectWarning("更新したいグループを選択してください。");
     EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "B"}));
     EXPECT_FALSE(w->DataChanged);
-    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_TRUE(w->txtGroupName->Text().empty());
     EXPECT_TRUE(UserBoxesEmpty());
     EXPECT_TRUE(w->lsvUserList->SelectedRows().empty());
 }
@@ -167,12 +167,12 @@ TEST_F(GroupCommandTest, RenameWithoutCurrentRowReportsAndRebuildsBothLists) {
 // nothing changes and nothing is rebuilt.
 TEST_F(GroupCommandTest, RenameRefusesAnEmptyOrUnwritableName) {
     ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
-    Click(w->lsvGroupList, 1);
-    Type(w->txtGroupName, "");
-    Press(w->cmdGroupUp);
+    Click(w->groupList, 1);
+    Type(w->groupName, "");
+    w->cmdGroupUp_Click();
     ExpectWarning("グループ名を入力してください。", "未入力エラー");
-    Type(w->txtGroupName, "B,C");
-    Press(w->cmdGroupUp);
+    Type(w->groupName, "B,C");
+    w->cmdGroupUp_Click();
     ExpectWarning("グループ名に使用できない文字が含まれています。");
     EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(w->Users[1].GroupName, "B");
@@ -185,9 +185,9 @@ TEST_F(GroupCommandTest, RenameRefusesAnEmptyOrUnwritableName) {
 
 TEST_F(GroupCommandTest, DeleteAnsweredYesRemovesTheGroupAndReleasesItsMembers) {
     ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}), StartResult::Ready);
-    Click(w->lsvGroupList, 1);
+    Click(w->groupList, 1);
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdGroupDelete);
+    w->cmdGroupDelete_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     const ShownBox& box = dialogs.boxes[0];
     EXPECT_EQ(box.text, "以下のグループを削除します。\r\nまた、所属するユーザーのグループ設定は解除されます。\r\n\r\nB");
@@ -203,21 +203,21 @@ TEST_F(GroupCommandTest, DeleteAnsweredYesRemovesTheGroupAndReleasesItsMembers) 
 
 TEST_F(GroupCommandTest, DeleteAnsweredNoStillMarksAChangeAndRebuilds) {
     ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
-    Click(w->lsvUserList, 0);
-    Click(w->lsvGroupList, 0);
+    Click(w->userList, 0);
+    Click(w->groupList, 0);
     dialogs.answers = {MsgAnswer::No};
-    Press(w->cmdGroupDelete);
+    w->cmdGroupDelete_Click();
     EXPECT_EQ(GroupNames(), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 2, 2, 0}));
     EXPECT_TRUE(w->DataChanged);
     EXPECT_TRUE(w->lsvGroupList->SelectedRows().empty());
     EXPECT_TRUE(w->lsvUserList->SelectedRows().empty());
-    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_TRUE(w->txtGroupName->Text().empty());
 }
 
 TEST_F(GroupCommandTest, DeleteWithNothingSelectedReports) {
     ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
-    Press(w->cmdGroupDelete);
+    w->cmdGroupDelete_Click();
     ExpectWarning("削除するグループを「グループ一覧」から選択してください。");
     EXPECT_FALSE(w->DataChanged);
 }
@@ -226,11 +226,11 @@ TEST_F(GroupCommandTest, DeleteWithNothingSelectedReports) {
 
 TEST_F(GroupCommandTest, AssignGivesTheSelectedUsersTheGroupAndKeepsTheGroupRow) {
     ASSERT_EQ(StartWith({"1,A", "2,B", "3,C"}), StartResult::Ready);
-    Click(w->lsvGroupList, 2);
-    Click(w->lsvUserList, 0);
-    Click(w->lsvUserList, 1, Qt::ControlModifier);
-    Click(w->lsvUserList, 3, Qt::ControlModifier);
-    Press(w->cmdGroupSet);
+    Click(w->groupList, 2);
+    Click(w->userList, 0);
+    Click(w->userList, 1, Mods::Ctrl);
+    Click(w->userList, 3, Mods::Ctrl);
+    w->cmdGroupSet_Click();
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{3, 3, 2, 3}));
     EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"C", "C", "B", "C"}));
@@ -242,14 +242,14 @@ TEST_F(GroupCommandTest, AssignGivesTheSelectedUsersTheGroupAndKeepsTheGroupRow)
 
 TEST_F(GroupCommandTest, AssignReportsAMissingGroupBeforeMissingUsers) {
     ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
-    Click(w->lsvUserList, 0);
-    Press(w->cmdGroupSet);
+    Click(w->userList, 0);
+    w->cmdGroupSet_Click();
     ExpectWarning("設定したいグループを「グループ一覧」から選択してください。");
     EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{0}));
 
-    w->lsvUserList->SetSelected(0, false);
-    Click(w->lsvGroupList, 0);
-    Press(w->cmdGroupSet);
+    w->userList.Select({});
+    Click(w->groupList, 0);
+    w->cmdGroupSet_Click();
     ExpectWarning("グループ設定したいユーザーを「ユーザー一覧」から選択してください。");
     EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 2, 2, 0}));
     EXPECT_FALSE(w->DataChanged);
@@ -257,22 +257,22 @@ TEST_F(GroupCommandTest, AssignReportsAMissingGroupBeforeMissingUsers) {
 
 TEST_F(GroupCommandTest, ReleaseClearsTheGroupOfTheSelectedUsers) {
     ASSERT_EQ(StartWith({"1,A", "2,B"}), StartResult::Ready);
-    Click(w->lsvUserList, 1);
-    Click(w->lsvUserList, 3, Qt::ControlModifier);  // u4 has no group already
-    Press(w->cmdGroupCancel);
+    Click(w->userList, 1);
+    Click(w->userList, 3, Mods::Ctrl);  // u4 has no group already
+    w->cmdGroupCancel_Click();
     EXPECT_EQ(UserGroupNumbers(), (std::vector<int>{1, 0, 2, 0}));
     EXPECT_EQ(Column(w->lsvUserList, 2), (std::vector<std::string>{"A", "", "B", ""}));
     EXPECT_TRUE(w->DataChanged);
 
     w->DataChanged = false;
-    Click(w->lsvUserList, 3);
-    Press(w->cmdGroupCancel);  // a user without a group: still a change
+    Click(w->userList, 3);
+    w->cmdGroupCancel_Click();  // a user without a group: still a change
     EXPECT_TRUE(w->DataChanged);
 }
 
 TEST_F(GroupCommandTest, ReleaseWithNothingSelectedReports) {
     ASSERT_EQ(StartWith({"1,A"}), StartResult::Ready);
-    Press(w->cmdGroupCancel);
+    w->cmdGroupCancel_Click();
     ExpectWarning("グループ解除したいユーザーを「ユーザー一覧」から選択してください。");
     EXPECT_FALSE(w->DataChanged);
 }

@@ -1,17 +1,17 @@
 // The user commands through the window: add, update, delete.
-#include "WindowTest.h"
+#include "FormTest.h"
 
 namespace solne::test {
 namespace {
 
-class UserCommandTest : public WindowTest {
+class UserCommandTest : public FormTest {
 protected:
     void SetUp() override { ASSERT_EQ(Start(FiveUsers()), StartResult::Ready); }
 
     void Fill(const char* id, const char* password, const char* name) {
-        Type(w->txtUserId, id);
-        Type(w->txtPassWords, password);
-        Type(w->txtUserName, name);
+        Type(w->userId, id);
+        Type(w->passWords, password);
+        Type(w->userName, name);
     }
 };
 
@@ -30,7 +30,7 @@ TEST_F(UserCommandTest, AddReportsOnlyTheFirstEmptyBoxInBoxOrder) {
     for (const Case& c : cases) {
         Fill(c.id, c.password, c.name);
         dialogs.boxes.clear();
-        Press(w->cmdUserAdd);
+        w->cmdUserAdd_Click();
         ASSERT_EQ(dialogs.boxes.size(), 1u);
         ExpectWarning(c.message, "未入力エラー");
         EXPECT_EQ(Text(w->txtUserId), c.id);  // kept for correction
@@ -42,7 +42,7 @@ TEST_F(UserCommandTest, AddReportsOnlyTheFirstEmptyBoxInBoxOrder) {
 
 TEST_F(UserCommandTest, AddAppendsTheUserWithoutGroupAndEmptiesTheBoxes) {
     Fill("u06", "秘密", "山田 太郎");
-    Press(w->cmdUserAdd);
+    w->cmdUserAdd_Click();
     EXPECT_TRUE(dialogs.boxes.empty());
     ASSERT_EQ(w->Users.size(), 6u);
     const UserInfo& added = w->Users[5];
@@ -51,28 +51,28 @@ TEST_F(UserCommandTest, AddAppendsTheUserWithoutGroupAndEmptiesTheBoxes) {
     EXPECT_EQ(added.UserName, "山田 太郎");
     EXPECT_EQ(added.GroupNo, 0);
     EXPECT_EQ(w->lsvUserList->RowCount(), 6);
-    EXPECT_EQ(w->lsvUserList->Text(5).toStdString(), "山田 太郎");
-    EXPECT_EQ(w->lsvUserList->SubItem(5, 2).toStdString(), "");
+    EXPECT_EQ(w->lsvUserList->Row(5).texts[0], "山田 太郎");
+    EXPECT_EQ(w->lsvUserList->Row(5).texts[2], "");
     EXPECT_TRUE(UserBoxesEmpty());
     EXPECT_TRUE(w->DataChanged);
 }
 
 TEST_F(UserCommandTest, AddAcceptsAnExistingId) {
     Fill("u02", "x", "二人目");
-    Press(w->cmdUserAdd);
+    w->cmdUserAdd_Click();
     EXPECT_EQ(Column(w->lsvUserList, 1), (std::vector<std::string>{"u01", "u02", "u03", "u04", "u05", "u02"}));
 }
 
 TEST_F(UserCommandTest, DeleteAllThenAddFillsTheOneBlankSlot) {
-    w->lsvUserList->selectAll();
+    w->userList.Select({0, 1, 2, 3, 4});
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdUserDelete);
+    w->cmdUserDelete_Click();
     EXPECT_EQ(w->lsvUserList->RowCount(), 0);
     ASSERT_EQ(w->Users.size(), 1u);
     EXPECT_TRUE(IsBlank(w->Users[0]));
 
     Fill("n01", "pw", "新人");
-    Press(w->cmdUserAdd);
+    w->cmdUserAdd_Click();
     ASSERT_EQ(w->Users.size(), 1u);
     EXPECT_EQ(w->Users[0].UserId, "n01");
     EXPECT_EQ(w->lsvUserList->RowCount(), 1);
@@ -97,7 +97,7 @@ TEST_F(UserCommandTest, AddRefusesValuesTheFilesCannotHold) {
         SCOPED_TRACE(c.id + std::string(" ") + c.password + " " + c.name);
         Fill(c.id, c.password, c.name);
         dialogs.boxes.clear();
-        Press(w->cmdUserAdd);
+        w->cmdUserAdd_Click();
         ASSERT_EQ(dialogs.boxes.size(), 1u);
         ExpectWarning(c.message);
         EXPECT_EQ(Text(w->txtPassWords), c.password);
@@ -109,7 +109,7 @@ TEST_F(UserCommandTest, AddRefusesValuesTheFilesCannotHold) {
 
 TEST_F(UserCommandTest, AddStoresWhatCodePage932ReadsBack) {
     Fill("u09", "pw", "波〜ダッシュ—");
-    Press(w->cmdUserAdd);
+    w->cmdUserAdd_Click();
     ASSERT_EQ(w->Users.size(), 6u);
     EXPECT_EQ(w->Users[5].UserName, "波～ダッシュ―");
 }
@@ -118,7 +118,7 @@ TEST_F(UserCommandTest, AddRefusedWhenTheTableIsFull) {
     w->Users.resize(kMaxSlots);
     for (int i = 5; i < kMaxSlots; ++i) w->Users[size_t(i)].UserId = "x" + std::to_string(i);
     Fill("u99", "pw", "名前");
-    Press(w->cmdUserAdd);
+    w->cmdUserAdd_Click();
     ExpectWarning("これ以上ユーザーを追加できません。");
     EXPECT_EQ(int(w->Users.size()), kMaxSlots);
     EXPECT_EQ(Text(w->txtUserId), "u99");
@@ -131,10 +131,10 @@ TEST_F(UserCommandTest, UpdateChangesExactlyTheClickedUser) {
     for (int row : {0, 2, 4}) {
         SCOPED_TRACE(row);
         const UserTable before = w->Users;
-        Click(w->lsvUserList, row);
-        Type(w->txtUserName, "新しい名前");
-        Type(w->txtPassWords, "newpw");
-        Press(w->cmdUserUp);
+        Click(w->userList, row);
+        Type(w->userName, "新しい名前");
+        Type(w->passWords, "newpw");
+        w->cmdUserUp_Click();
         for (size_t i = 0; i < before.size(); ++i) {
             bool target = int(i) == row;
             EXPECT_EQ(w->Users[i].UserName, target ? "新しい名前" : before[i].UserName);
@@ -151,11 +151,11 @@ TEST_F(UserCommandTest, UpdateChangesExactlyTheClickedUser) {
 TEST_F(UserCommandTest, UpdateWithUnknownIdReportsChangesNothingAndEmptiesTheBoxes) {
     for (const char* id : {"u99", "U01", "u01 "}) {
         SCOPED_TRACE(id);
-        Click(w->lsvUserList, 0);
-        Type(w->txtUserId, id);
-        Type(w->txtUserName, "別名");
+        Click(w->userList, 0);
+        Type(w->userId, id);
+        Type(w->userName, "別名");
         dialogs.boxes.clear();
-        Press(w->cmdUserUp);
+        w->cmdUserUp_Click();
         ExpectWarning("更新可能な項目は「ユーザー(表示)名」、「パスワード」のみです。");
         EXPECT_TRUE(UserBoxesEmpty());
     }
@@ -166,28 +166,28 @@ TEST_F(UserCommandTest, UpdateWithUnknownIdReportsChangesNothingAndEmptiesTheBox
 TEST_F(UserCommandTest, UpdateOfADuplicatedIdChangesTheLaterSlot) {
     w->Users[3].UserId = "u02";
     w->RefreshUserList();
-    Click(w->lsvUserList, 1);  // the first u02
-    Type(w->txtUserName, "更新後");
-    Press(w->cmdUserUp);
+    Click(w->userList, 1);  // the first u02
+    Type(w->userName, "更新後");
+    w->cmdUserUp_Click();
     EXPECT_EQ(w->Users[1].UserName, "鈴木");
     EXPECT_EQ(w->Users[3].UserName, "更新後");
 }
 
 TEST_F(UserCommandTest, UpdateWithUnchangedValuesStillMarksAChange) {
-    Click(w->lsvUserList, 0);
-    Press(w->cmdUserUp);
+    Click(w->userList, 0);
+    w->cmdUserUp_Click();
     EXPECT_TRUE(w->DataChanged);
     EXPECT_EQ(w->Users[0].UserName, "田中");
 }
 
 TEST_F(UserCommandTest, UpdateRefusesValuesTheFilesCannotHoldAndKeepsEverything) {
-    Click(w->lsvUserList, 1);
-    Type(w->txtPassWords, "a,b");
-    Type(w->txtUserName, "x=y");
-    Press(w->cmdUserUp);
+    Click(w->userList, 1);
+    Type(w->passWords, "a,b");
+    Type(w->userName, "x=y");
+    w->cmdUserUp_Click();
     ExpectWarning("パスワードに使用できない文字が含まれています。");
-    Type(w->txtPassWords, "ab");
-    Press(w->cmdUserUp);
+    Type(w->passWords, "ab");
+    w->cmdUserUp_Click();
     ExpectWarning("ユーザー(表示)名に使用できない文字が含まれています。");
     EXPECT_EQ(w->Users[1].PassWord, "p2");
     EXPECT_EQ(w->Users[1].UserName, "鈴木");
@@ -197,26 +197,26 @@ TEST_F(UserCommandTest, UpdateRefusesValuesTheFilesCannotHoldAndKeepsEverything)
 }
 
 TEST_F(UserCommandTest, UpdateWithAnEmptyNameLeavesAnEmptyFirstColumn) {
-    Click(w->lsvUserList, 2);
-    Type(w->txtUserName, "");
-    Press(w->cmdUserUp);
-    EXPECT_EQ(w->lsvUserList->Text(2).toStdString(), "");
-    EXPECT_EQ(w->lsvUserList->SubItem(2, 1).toStdString(), "u03");
+    Click(w->userList, 2);
+    Type(w->userName, "");
+    w->cmdUserUp_Click();
+    EXPECT_EQ(w->lsvUserList->Row(2).texts[0], "");
+    EXPECT_EQ(w->lsvUserList->Row(2).texts[1], "u03");
 }
 
 // ---- delete
 
 TEST_F(UserCommandTest, DeleteWithNothingSelectedReports) {
-    Press(w->cmdUserDelete);
+    w->cmdUserDelete_Click();
     ExpectWarning("削除するユーザーを「ユーザー一覧」から選択してください。");
     EXPECT_FALSE(w->DataChanged);
 }
 
 TEST_F(UserCommandTest, DeleteOfRowsTwoAndFourAnsweredYes) {
-    Click(w->lsvUserList, 1);
-    Click(w->lsvUserList, 3, Qt::ControlModifier);
+    Click(w->userList, 1);
+    Click(w->userList, 3, Mods::Ctrl);
     dialogs.answers = {MsgAnswer::Yes};
-    Press(w->cmdUserDelete);
+    w->cmdUserDelete_Click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     const ShownBox& box = dialogs.boxes[0];
     EXPECT_EQ(box.text, "以下のユーザーを削除しますか？\r\n\r\n鈴木(u02)\r\n渡辺(u04)\r\n");
@@ -232,10 +232,10 @@ TEST_F(UserCommandTest, DeleteOfRowsTwoAndFourAnsweredYes) {
 }
 
 TEST_F(UserCommandTest, DeleteAnsweredNoKeepsUsersAndSelection) {
-    Click(w->lsvUserList, 1);
-    Click(w->lsvUserList, 3, Qt::ControlModifier);
+    Click(w->userList, 1);
+    Click(w->userList, 3, Mods::Ctrl);
     dialogs.answers = {MsgAnswer::No};
-    Press(w->cmdUserDelete);
+    w->cmdUserDelete_Click();
     EXPECT_EQ(w->Users.size(), 5u);
     EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{1, 3}));
     EXPECT_FALSE(w->DataChanged);

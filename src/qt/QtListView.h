@@ -1,23 +1,18 @@
-// The window's two lists: a report view with column headers, rows in the
-// order given (never sorted), no icons, no in-place editing. Each row carries
-// the index of the table slot it shows, so a row always leads to its own
-// record even when blank slots are left out of the list.
+// The window's two lists in Qt: a report view with column headers, rows in
+// the order given (never sorted), no icons, no in-place editing. The rows
+// keep their UTF-8 texts; only the rows on screen are converted for display.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QString>
 #include <QStringList>
 #include <QTreeView>
 
 #include <optional>
 #include <vector>
 
-namespace solne {
+#include "frmMain/Controls.h"
 
-struct ListRow {
-    QString texts[3];  // row text, sub-item 1, sub-item 2
-    int slot = -1;     // the table slot the row shows
-};
+namespace solne {
 
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -39,34 +34,22 @@ private:
     std::vector<ListRow> rows_;
 };
 
-// Rows are numbered from 0 here.
-class ListView : public QTreeView {
+class QtListView : public QTreeView, public ListView {
     Q_OBJECT
 public:
-    explicit ListView(bool multiSelect, QWidget* parent = nullptr);
+    explicit QtListView(bool multiSelect, QWidget* parent = nullptr);
 
-    // Adds a column; the width is in twips (15 per pixel).
-    void AddColumn(const QString& header, double widthTwips);
-    // The list's width in twips.
-    double WidthTwips() const;
+    // ---- ListView
+    void AddColumn(const std::string& header, int widthTwips) override;
+    void SetRows(std::vector<ListRow> rows) override;
+    int RowCount() const override;
+    const ListRow& Row(int row) const override;
+    std::vector<int> SelectedRows() const override;
+    std::optional<int> CurrentRow() const override;
 
-    // Replaces every row at once (removing all rows and appending these);
-    // afterwards no row is selected.
-    void SetRows(std::vector<ListRow> rows);
-    int RowCount() const;
-
-    QString Text(int row) const;
-    QString SubItem(int row, int k) const;  // k = 1 or 2 (0 is the row text)
-    int SlotOf(int row) const;
-
+    // Selection by code (tests, benchmarks): raises no ItemClick.
     void SetSelected(int row, bool selected);
     void SetSelectedRows(const std::vector<int>& rows);  // selects exactly these
-    // The selected rows, ascending.
-    std::vector<int> SelectedRows() const;
-
-    // The current item: with exactly one selected row, that row; with several,
-    // the focused row when it is selected; with none, nothing.
-    std::optional<int> CurrentRow() const;
 
 signals:
     // The user changed the selection (mouse or keyboard), or clicked a row

@@ -1,110 +1,24 @@
-// The window's layout and its start-up: locating the board, loading it,
-// and what the window shows first.
-#include <QHeaderView>
-#include <QLabel>
-
-#include "WindowTest.h"
+// Start-up: locating the board, loading it, and what the window shows first.
+#include "FormTest.h"
 #include "store/Settings.h"
 
 namespace solne::test {
 namespace {
 
-class StartupTest : public WindowTest {};
+class StartupTest : public FormTest {};
 
-QRect Twips(int left, int top, int width, int height) {
-    auto px = [](int twips) { return qRound(twips / 15.0); };
-    return {px(left), px(top), px(width), px(height)};
-}
-
-TEST_F(StartupTest, LayoutMatchesTheTableAtFifteenTwipsPerPixel) {
+// The columns of the layout, added once at start-up with the widths worked
+// out from the lists' widths.
+TEST_F(StartupTest, AddsTheColumnsOfTheLayout) {
     ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
-    EXPECT_EQ(w->windowTitle().toStdString(), "ソルネ");
-    EXPECT_EQ(w->size(), QSize(618, 359));
-    EXPECT_EQ(w->minimumSize(), w->maximumSize());  // keeps its size
-
-    struct Placed {
-        QWidget* widget;
-        const char* caption;  // nullptr: no caption
-        QRect where;
+    using Columns = std::vector<std::pair<std::string, int>>;
+    auto columns = [](const FakeListView& list) {
+        Columns out;
+        for (const auto& c : list.columns) out.push_back({c.header, c.widthTwips});
+        return out;
     };
-    const Placed table[] = {
-        {w->lblUserId, "ユーザーID：", Twips(0, 240, 1575, 255)},
-        {w->txtUserId, nullptr, Twips(1680, 232, 1935, 270)},
-        {w->lblPassWords, "パスワード：", Twips(0, 615, 1575, 255)},
-        {w->txtPassWords, nullptr, Twips(1680, 600, 1935, 270)},
-        {w->lblUserName, "ユーザー(表示)名：", Twips(0, 975, 1575, 255)},
-        {w->txtUserName, nullptr, Twips(1680, 960, 1935, 270)},
-        {w->cmdUserAdd, "追加", Twips(3720, 210, 975, 315)},
-        {w->cmdUserUp, "更新", Twips(3720, 615, 975, 375)},
-        {w->cmdUserDelete, "削除", Twips(3720, 1080, 975, 375)},
-        {w->lblUserList, "ユーザー一覧：", Twips(120, 1440, 1335, 255)},
-        {w->lsvUserList, nullptr, Twips(120, 1800, 4455, 3015)},
-        {w->lblGroupName, "グループ名：", Twips(4920, 240, 1095, 255)},
-        {w->txtGroupName, nullptr, Twips(6120, 225, 1935, 270)},
-        {w->cmdGroupAdd, "追加", Twips(8160, 210, 975, 315)},
-        {w->cmdGroupUp, "更新", Twips(8160, 615, 975, 375)},
-        {w->cmdGroupDelete, "削除", Twips(8160, 1080, 975, 375)},
-        {w->lblGroupList, "グループ一覧：", Twips(6120, 1440, 1335, 255)},
-        {w->lsvGroupList, nullptr, Twips(6120, 1800, 3015, 3015)},
-        {w->cmdGroupSet, "←グループ     設定", Twips(4800, 2280, 1095, 855)},
-        {w->cmdGroupCancel, "　グループ        解除", Twips(4800, 3240, 1095, 855)},
-        {w->cmdSave, "保存", Twips(7080, 4920, 975, 375)},
-        {w->cmdClose, "閉じる", Twips(8160, 4920, 975, 375)},
-    };
-    for (const Placed& p : table) {
-        SCOPED_TRACE(p.widget->objectName().toStdString());
-        EXPECT_EQ(p.widget->geometry(), p.where);
-        if (auto* label = qobject_cast<QLabel*>(p.widget)) {
-            EXPECT_EQ(label->text().toStdString(), p.caption);
-        } else if (auto* button = qobject_cast<QPushButton*>(p.widget)) {
-            EXPECT_EQ(button->text().toStdString(), p.caption);
-        } else if (auto* box = qobject_cast<QLineEdit*>(p.widget)) {
-            EXPECT_TRUE(box->text().isEmpty());
-        }
-    }
-}
-
-TEST_F(StartupTest, TabMovesThroughTheControlsInTableOrder) {
-    ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
-    w->activateWindow();
-    QApplication::setActiveWindow(w.get());
-    const std::vector<QWidget*> order = {
-        w->txtUserId,   w->txtPassWords,  w->txtUserName,    w->cmdUserAdd,   w->cmdUserUp,
-        w->cmdUserDelete, w->lsvUserList, w->txtGroupName,   w->cmdGroupAdd,  w->cmdGroupUp,
-        w->cmdGroupDelete, w->lsvGroupList, w->cmdGroupSet,  w->cmdGroupCancel, w->cmdSave,
-        w->cmdClose,    w->txtUserId};
-    w->txtUserId->setFocus();
-    for (size_t i = 1; i < order.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), order[i]) << "step " << i;
-    }
-}
-
-TEST_F(StartupTest, ListsAreReportViewsWithComputedColumnWidths) {
-    ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
-    ListView* users = w->lsvUserList;
-    ListView* groups = w->lsvGroupList;
-    ASSERT_EQ(users->model()->columnCount(), 3);
-    ASSERT_EQ(groups->model()->columnCount(), 1);
-    const char* headers[] = {"ユーザー名", "ユーザーID", "グループ名"};
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(users->model()->headerData(c, Qt::Horizontal).toString().toStdString(), headers[c]);
-        EXPECT_EQ(users->columnWidth(c), qRound(1385 / 15.0));  // 4455 / 3 - 100 twips
-    }
-    EXPECT_EQ(groups->model()->headerData(0, Qt::Horizontal).toString().toStdString(), "グループ名");
-    EXPECT_EQ(groups->columnWidth(0), qRound(2915 / 15.0));  // 3015 - 100 twips
-
-    EXPECT_FALSE(users->isHeaderHidden());
-    EXPECT_EQ(users->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(groups->selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_EQ(users->editTriggers(), QAbstractItemView::NoEditTriggers);
-
-    // A click on a header neither sorts nor selects.
-    QHeaderView* header = users->header();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
-    EXPECT_EQ(Column(users, 1), (std::vector<std::string>{"u01", "u02", "u03", "u04", "u05"}));
-    EXPECT_TRUE(users->SelectedRows().empty());
+    EXPECT_EQ(columns(w->userList), (Columns{{"ユーザー名", 1385}, {"ユーザーID", 1385}, {"グループ名", 1385}}));
+    EXPECT_EQ(columns(w->groupList), (Columns{{"グループ名", 2915}}));
 }
 
 TEST_F(StartupTest, ShowsEveryRecordWithNothingSelectedAndEmptyBoxes) {
@@ -115,6 +29,7 @@ TEST_F(StartupTest, ShowsEveryRecordWithNothingSelectedAndEmptyBoxes) {
                  {"u03", {"username=高橋", "status=0", "plan="}}};  // u02 has no file
     ASSERT_EQ(Start(b), StartResult::Ready);
 
+    EXPECT_TRUE(w->window.visible);
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_EQ(dialogs.chooserCalls, 0);
     EXPECT_EQ(Column(w->lsvUserList, 0), (std::vector<std::string>{"田中", "", "高橋"}));
@@ -125,7 +40,7 @@ TEST_F(StartupTest, ShowsEveryRecordWithNothingSelectedAndEmptyBoxes) {
     EXPECT_TRUE(w->lsvGroupList->SelectedRows().empty());
     EXPECT_FALSE(w->lsvUserList->CurrentRow());
     EXPECT_TRUE(UserBoxesEmpty());
-    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_TRUE(w->txtGroupName->Text().empty());
     EXPECT_FALSE(w->DataChanged);
     EXPECT_EQ(w->InstalledPath, Board());
     EXPECT_EQ(w->UserFilePath, Board() + "/user.txt");
@@ -145,7 +60,7 @@ TEST_F(StartupTest, EmptyDataFilesGiveNoRowsAndOneBlankSlotEach) {
 
 // ---- locating the board
 
-class FolderPromptTest : public WindowTest {
+class FolderPromptTest : public FormTest {
 protected:
     void ExpectPrompts(int count) {
         ASSERT_EQ(int(dialogs.boxes.size()), count);
@@ -193,6 +108,7 @@ TEST_F(FolderPromptTest, CancelEndsWithoutLoadingOrWriting) {
     dialogs.folders = {std::nullopt};
     ASSERT_EQ(Open(), StartResult::Cancelled);
     ExpectPrompts(1);
+    EXPECT_FALSE(w->window.visible);
     EXPECT_FALSE(PathExists(Ini()));
     EXPECT_TRUE(w->Users.empty());
     EXPECT_EQ(w->lsvUserList->RowCount(), 0);
@@ -235,7 +151,7 @@ TEST_F(StartupTest, LoadErrorNamesFileLineAndProblemAndWritesNothing) {
     EXPECT_EQ(ReadBytes(Board() + "/user.txt"), userTxt);
     EXPECT_EQ(ListNames(Board() + "/user"), before);
     EXPECT_EQ(ReadBytes(Ini()), ini);
-    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->window.visible);
 }
 
 }  // namespace

@@ -1,22 +1,25 @@
-// Drives the real window and the reference model side by side with random
-// user actions: clicks in both lists (plain, Ctrl, Shift), typing into the
-// four boxes, the ten buttons and closing, with random answers to every
-// question. After each step the window is compared with the model. Used by
-// the model test and by the soak run.
+// Drives the window and the reference model side by side with random user
+// actions: clicks in both lists (plain, Ctrl, Shift), typing into the four
+// boxes, the ten buttons and closing, with random answers to every question.
+// After each step the window is compared with the model. The window is made
+// and handled by a toolkit's Hands: the fake toolkit in the model test, Qt
+// in the soak run and in the Qt tests.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "FakeDialogs.h"
 #include "Model.h"
 #include "common/TempBoard.h"
 #include "frmMain/frmMain.h"
+#include "fake/FakeToolkit.h"
 
 namespace solne::model {
 
@@ -28,6 +31,45 @@ enum class Command {
 };
 const char* CommandName(Command c);
 
+enum class List { Users, Groups };
+enum class Box { UserId, PassWords, UserName, GroupName };
+using test::Mods;
+
+// What a user does to a window, for one toolkit.
+class Hands {
+public:
+    virtual ~Hands() = default;
+    // Makes a fresh window with these boxes and settings file and starts it
+    // (frmMain::Start); the old one, if any, is dropped first.
+    virtual frmMain& Open(Dialogs& dialogs, const std::string& setupIniPath) = 0;
+    virtual bool Visible() = 0;
+    virtual void Click(List list, int row, Mods mods) = 0;
+    // The row with the keyboard focus, if any.
+    virtual std::optional<int> FocusedRow(List list) = 0;
+    // Up or Down from the focused row.
+    virtual void Key(List list, bool down) = 0;
+    // Replaces the text of a box, typed as a user types it.
+    virtual void Type(Box box, const std::string& text) = 0;
+    // Presses one of the ten buttons (Command below, in its order).
+    virtual void Press(int button) = 0;
+};
+
+// Hands of the fake toolkit.
+class FakeHands : public Hands {
+public:
+    frmMain& Open(Dialogs& dialogs, const std::string& setupIniPath) override;
+    bool Visible() override { return form_->window.visible; }
+    void Click(List list, int row, Mods mods) override { ListOf(list).Click(row, mods); }
+    std::optional<int> FocusedRow(List list) override { return ListOf(list).FocusedRow(); }
+    void Key(List list, bool down) override { ListOf(list).Key(down); }
+    void Type(Box box, const std::string& text) override;
+    void Press(int button) override;
+
+private:
+    test::FakeListView& ListOf(List list) { return list == List::Users ? form_->userList : form_->groupList; }
+    std::unique_ptr<test::FakeForm> form_;
+};
+
 // The files of a start board together with what the model knows of them.
 struct StartBoard {
     MDisk disk;
@@ -35,13 +77,19 @@ struct StartBoard {
     // by ID; "status=0" and "plan=" when not given.
     std::map<std::string, std::pair<std::string, std::string>> statusPlan;
 };
+// A board with blank slots in the middle and at the ends of both files,
+// duplicate IDs and group names, an ID differing only in case, a group
+// number used twice, a user without per-user file and one whose group
+// number no group has.
+StartBoard RichBoard();
 // Writes the board's files into `folder` (the same bytes any editor would).
 void WriteStartBoard(const std::string& folder, const StartBoard& board);
 
 class ModelDriver {
 public:
-    // `root` holds the board folder "board" and the settings file.
-    ModelDriver(std::string root, uint64_t seed);
+    // `root` holds the board folder "board" and the settings file. Without
+    // `hands` the driver uses the fake toolkit.
+    ModelDriver(std::string root, uint64_t seed, std::unique_ptr<Hands> hands = nullptr);
     ~ModelDriver();
 
     std::string BoardFolder() const { return root_ + "/board"; }
@@ -71,6 +119,7 @@ public:
     std::string Compare();
 
     frmMain& Window() { return *w_; }
+    bool WindowVisible() { return hands_->Visible(); }
     Model& TheModel() { return model_; }
     // The recent actions, one per line, for a failure report.
     std::string Log() const;
@@ -85,12 +134,12 @@ public:
 
 private:
     std::string Open();
-    void ClickUser(int row, Qt::KeyboardModifiers mods);
-    void ClickGroup(int row, Qt::KeyboardModifiers mods);
+    void ClickUser(int row, Mods mods);
+    void ClickGroup(int row, Mods mods);
     void ChangeUserSelection();
     void ChangeGroupSelection();
-    void KeyToNeighbour(ListView* list, int rows, const std::function<void(int)>& modelClick);
-    void TypeInto(QLineEdit* box, std::string& modelBox, InputBox kind);
+    void KeyToNeighbour(List list, int rows, const std::function<void(int)>& modelClick);
+    void TypeInto(Box box, std::string& modelBox, InputBox kind);
     std::string RandomText(InputBox kind);
     std::string AfterSave();
     int Pick(int n) { return int(rng_() % uint64_t(n)); }
@@ -100,7 +149,8 @@ private:
     std::string root_;
     std::mt19937_64 rng_;
     test::FakeDialogs dialogs_;
-    std::unique_ptr<frmMain> w_;
+    std::unique_ptr<Hands> hands_;
+    frmMain* w_ = nullptr;
     Model model_;
     std::deque<MsgAnswer> answers_;  // answers the model gave, for the window
     std::deque<std::string> log_;

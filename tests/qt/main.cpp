@@ -1,10 +1,13 @@
-// The window tests run with a QApplication on the offscreen platform.
+// The Qt tests run with a QApplication, on the offscreen platform unless
+// QT_QPA_PLATFORM names another.
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
+#include "common/Headless.h"
+
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    solne::test::UseOffscreenUnlessSet();
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
