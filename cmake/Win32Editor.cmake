@@ -12,31 +12,18 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 target_sources(solne-check PRIVATE ${SOLNE_RESOURCE_DIR}/solne-check.rc)
 target_include_directories(solne-check PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
 
-# The window logic without a toolkit (solne_form) brings the layout table;
-# without it the toolkit compiles the table itself and no editor is built.
-set(SOLNE_WIN32_EDITOR OFF)
-if(TARGET solne_form)
-  set(SOLNE_WIN32_EDITOR ON)
-endif()
-
 add_library(solne_win32ui STATIC
   src/win32/Win32Controls.cpp
   src/win32/Win32Dialogs.cpp
   src/win32/Win32Form.cpp
-  src/win32/Win32Settings.cpp)
-target_include_directories(solne_win32ui PUBLIC src)
-target_link_libraries(solne_win32ui PUBLIC solne_store comctl32 ole32 uuid shell32 gdi32 user32)
-if(SOLNE_WIN32_EDITOR)
-  target_sources(solne_win32ui PRIVATE src/win32/Win32Editor.cpp)
-  target_link_libraries(solne_win32ui PUBLIC solne_form)
+  src/win32/Win32Settings.cpp
+  src/win32/Win32Editor.cpp)
+target_link_libraries(solne_win32ui PUBLIC solne_form comctl32 ole32 uuid shell32 gdi32 user32)
 
-  add_executable(solne WIN32 src/app/win_main.cpp ${SOLNE_RESOURCE_DIR}/solne.rc)
-  target_include_directories(solne PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
-  target_link_options(solne PRIVATE -municode)
-  target_link_libraries(solne PRIVATE solne_win32ui)
-else()
-  target_sources(solne_win32ui PRIVATE src/frmMain/Layout.cpp)
-endif()
+add_executable(solne WIN32 src/app/win_main.cpp ${SOLNE_RESOURCE_DIR}/solne.rc)
+target_include_directories(solne PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
+target_link_options(solne PRIVATE -municode)
+target_link_libraries(solne PRIVATE solne_win32ui)
 
 if(SOLNE_TESTS)
   # The window driven with window messages under Wine (on a display: the
@@ -47,10 +34,8 @@ if(SOLNE_TESTS)
     tests/win32ui/TestFiles.cpp
     tests/win32ui/test_form.cpp
     tests/win32ui/test_dialogs.cpp
+    tests/win32ui/test_editor.cpp
     tests/win32ui/tests.rc)
-  if(SOLNE_WIN32_EDITOR)
-    list(APPEND WIN32_UI_TEST_SOURCES tests/win32ui/test_editor.cpp)
-  endif()
   add_executable(win32_ui_tests ${WIN32_UI_TEST_SOURCES})
   target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
   target_link_libraries(win32_ui_tests PRIVATE solne_win32ui ${SOLNE_GTEST_MAIN})
