@@ -3,6 +3,7 @@
 #include <shobjidl.h>
 
 #include "win32/Win32Controls.h"
+#include "win32/Win32LongBox.h"
 
 namespace solne::win32 {
 
@@ -24,6 +25,7 @@ Win32Dialogs::Win32Dialogs(std::function<HWND()> owner, MessageBoxFn messageBox)
     : owner_(std::move(owner)), messageBox_(std::move(messageBox)) {
     if (!messageBox_) {
         messageBox_ = [](HWND hwnd, const std::wstring& text, const std::wstring& caption, UINT type) {
+            if (TooTallForMessageBox(text)) return LongMessageBox(hwnd, text, caption, type);
             return MessageBoxW(hwnd, text.c_str(), caption.c_str(), type);
         };
     }

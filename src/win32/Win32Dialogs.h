@@ -20,8 +20,9 @@ using MessageBoxFn = std::function<int(HWND owner, const std::wstring& text, con
 class Win32Dialogs final : public Dialogs {
 public:
     // `owner` gives the window that owns the boxes (nullptr: none, as while
-    // the window is not shown yet). `messageBox` is ::MessageBoxW unless a
-    // test records the boxes.
+    // the window is not shown yet). `messageBox` is ::MessageBoxW (or, for a
+    // text taller than the screen, LongMessageBox) unless a test records the
+    // boxes.
     explicit Win32Dialogs(std::function<HWND()> owner, MessageBoxFn messageBox = {});
 
     MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, MsgAnswer defaultButton,

@@ -15,7 +15,8 @@ namespace solne::win32 {
 
 class Editor {
 public:
-    // `dialogs` defaults to the real boxes owned by the window.
+    // The message boxes are MessageBoxW owned by the window unless
+    // `messageBox` stands in for it (tests).
     Editor(HINSTANCE instance, std::string setupIniPath, FileSystem& fs = RealFileSystem(),
            MessageBoxFn messageBox = {});
 

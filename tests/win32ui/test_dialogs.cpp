@@ -13,6 +13,7 @@
 #include "win32/Win32Controls.h"
 #include "win32/Win32Dialogs.h"
 #include "win32/Win32Form.h"
+#include "win32/Win32LongBox.h"
 #include "win32/Win32Settings.h"
 #include "win32ui/TestFiles.h"
 
@@ -137,6 +138,64 @@ TEST_F(DialogsTest, ARealBoxIsOwnedByTheWindowAndAnswersWithThePressedButton) {
     EXPECT_EQ(seen.caption, "ソルネ");
     EXPECT_EQ(seen.text, "山田さんを削除しますか？");
     EXPECT_EQ(seen.defaultId, IDNO);
+}
+
+std::wstring ManyLines(int n) {
+    std::wstring text = L"次のユーザーを削除しますか？";
+    for (int i = 1; i <= n; ++i) text += L"\r\n利用者" + std::to_wstring(i);
+    return text;
+}
+
+struct LongBoxSeen {
+    std::string text;
+    int focusedId = 0;
+    bool scrolls = false;
+    bool ownerDisabled = false;
+    HWND owner = nullptr;
+};
+LongBoxSeen* g_long = nullptr;
+
+BOOL CALLBACK FindLongBox(HWND hwnd, LPARAM found) {
+    wchar_t name[32] = L"";
+    GetClassNameW(hwnd, name, 32);
+    if (lstrcmpW(name, L"SolneLongMessage") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+void CALLBACK AnswerLongBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindLongBox, LPARAM(&box));
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    HWND text = GetDlgItem(box, 100);
+    g_long->text = win32::WindowText(text);
+    g_long->scrolls = GetWindowLongW(text, GWL_STYLE) & WS_VSCROLL;
+    g_long->focusedId = GetDlgCtrlID(GetFocus());
+    g_long->owner = GetWindow(box, GW_OWNER);
+    g_long->ownerDisabled = g_long->owner && !IsWindowEnabled(g_long->owner);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+}
+
+TEST_F(DialogsTest, AQuestionTallerThanTheScreenShowsEveryLineInAScrollingBox) {
+    EXPECT_FALSE(win32::TooTallForMessageBox(ManyLines(3)));
+    ASSERT_TRUE(win32::TooTallForMessageBox(ManyLines(200)));
+
+    Win32Dialogs dialogs([this] { return form_->Handle(); });
+    form_->Show();
+    LongBoxSeen seen;
+    g_long = &seen;
+    SetTimer(nullptr, 0, 50, AnswerLongBox);
+    MsgAnswer answer = dialogs.MsgBox(win32::Utf8Text(ManyLines(200)), MsgIcon::Warning, MsgButtons::YesNo,
+                                      MsgAnswer::No, kAppTitle);
+    g_long = nullptr;
+    EXPECT_EQ(answer, MsgAnswer::Yes);
+    EXPECT_EQ(seen.text, win32::Utf8Text(ManyLines(200)));
+    EXPECT_TRUE(seen.scrolls);
+    EXPECT_EQ(seen.focusedId, IDNO) << "the default button has the focus";
+    EXPECT_EQ(seen.owner, form_->Handle());
+    EXPECT_TRUE(seen.ownerDisabled) << "modal over the window";
+    EXPECT_TRUE(IsWindowEnabled(form_->Handle()));
 }
 
 TEST(SettingsPlace, BesideTheProgramWhenItsFolderCanBeWritten) {
