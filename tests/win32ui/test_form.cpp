@@ -274,6 +274,14 @@ TEST_F(FormTest, GroupListKeepsOneSelectedRow) {
     ASSERT_EQ(seen_.size(), 2u);
     EXPECT_EQ(seen_[1].selected, (std::vector<int>{2}));
     EXPECT_EQ(controls_->lsvGroupList.CurrentRow(), 2);
+
+    // Ctrl-clicking the selected row clears it or keeps it, as the system's
+    // list view decides (Wine's keeps it). The handler runs once either way
+    // and sees what the list shows.
+    driver_->ClickRow("lsvGroupList", 2, kCtrl);
+    ASSERT_EQ(seen_.size(), 3u);
+    EXPECT_EQ(seen_[2].selected, controls_->lsvGroupList.SelectedRows());
+    EXPECT_EQ(seen_[2].current, seen_[2].selected.empty() ? std::nullopt : std::optional<int>(2));
 }
 
 TEST_F(FormTest, ClickBelowTheRowsClearsTheSelectionAndSaysSo) {
