@@ -179,12 +179,17 @@ void Form::CreateControls(HINSTANCE instance) {
         }
     }
     // Tab moves through the controls in the order of their places among the
-    // window's children: put them in the table's tab order.
+    // window's children: put them in the table's tab order. Each text box and
+    // list comes right after its label, which is where a screen reader takes
+    // its name from.
     HWND after = HWND_TOP;
-    for (const layout::Control* c : layout::TabOrder()) {
-        HWND hwnd = controls_[size_t(c - all)];
+    auto place = [&after](HWND hwnd) {
         SetWindowPos(hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = hwnd;
+    };
+    for (const layout::Control* c : layout::TabOrder()) {
+        if (const layout::Control* label = layout::LabelOf(*c)) place(controls_[size_t(label - all)]);
+        place(controls_[size_t(c - all)]);
     }
 }
 

@@ -201,6 +201,14 @@ TEST_F(FormTest, TabAndShiftTabFollowTheTabOrder) {
     driver_->Key(VK_TAB, kShift);
     EXPECT_EQ(GetFocus(), form_->ControlHandle(order[order.size() - 2]->name));
     EXPECT_TRUE(seen_.empty());
+
+    // A screen reader names a text box or list after the label right before
+    // it among the window's children.
+    for (const layout::Control& c : layout::kControls) {
+        if (const layout::Control* label = layout::LabelOf(c))
+            EXPECT_EQ(GetWindow(form_->ControlHandle(c.name), GW_HWNDPREV), form_->ControlHandle(label->name))
+                << c.name;
+    }
 }
 
 TEST_F(FormTest, EachButtonReachesItsHandler) {
