@@ -5,7 +5,10 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench soak fuzz screenshot clean
+WIN32_BUILD ?= build-win32
+WIN64_BUILD ?= build-win64
+
+.PHONY: all deps build run test test-windows bench soak fuzz screenshot clean
 
 all: build
 
@@ -24,6 +27,16 @@ test: build
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The store, its tests and solne-check.exe for 32-bit and 64-bit Windows
+# (mingw-w64), tested with ctest under Wine (scripts/test-windows).
+test-windows:
+	@scripts/install-deps --windows
+	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN32_BUILD) -j $(JOBS)
+	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
+	JOBS=$(JOBS) scripts/test-windows $(WIN32_BUILD) $(WIN64_BUILD)
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSOLNE_BENCH=ON
@@ -54,4 +67,4 @@ screenshot: build
 	@scripts/screenshot $(BUILD) docs/screenshot.png
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-fuzz $(WIN32_BUILD) $(WIN64_BUILD)
