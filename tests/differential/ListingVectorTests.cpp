@@ -76,10 +76,10 @@ void SetAttributes(const std::string& path, const Entry& e) {
 // program does not see it either), while POSIX has no such attributes and
 // keeps its dot names instead (a save never deletes them on either side).
 const std::set<std::string> kWindowsListingDifferences = {
-    "-hidden.txt\tregular\tno\tdeleted", "+hidden.txt\tother\tno\tkept",
-    "-system.txt\tregular\tno\tdeleted", "+system.txt\tother\tno\tkept",
-    "-both.txt\tregular\tno\tdeleted",   "+both.txt\tother\tno\tkept",
-    "-hiddenro.txt\tregular\tno\tdeleted", "+hiddenro.txt\tother\tno\tkept",
+    "-hidden.txt\tregular\tyes\tdeleted", "+hidden.txt\tother\tno\tkept",
+    "-system.txt\tregular\tyes\tdeleted", "+system.txt\tother\tno\tkept",
+    "-both.txt\tregular\tyes\tdeleted",   "+both.txt\tother\tno\tkept",
+    "-hiddenro.txt\tregular\tyes\tdeleted", "+hiddenro.txt\tother\tno\tkept",
 };
 
 }  // namespace
