@@ -5,6 +5,9 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
+WIN32_BUILD ?= build-win32
+WIN64_BUILD ?= build-win64
+
 .PHONY: all deps build run test bench-build bench soak fuzz screenshot clean \
         windows-builds test-windows windows screenshot-windows
 
@@ -62,10 +65,8 @@ screenshot: deps
 	@scripts/screenshot $(BUILD) docs/screenshot.png
 
 # ---- Windows (mingw-w64; programs and tests run under Wine)
-# Both builds always compile; the tests run on the 32-bit one where this
-# machine runs 32-bit programs, else on the 64-bit one.
-WIN32_BUILD ?= build-win32
-WIN64_BUILD ?= build-win64
+# Both builds always compile; the tests and the screenshot run on the 32-bit
+# one where this machine runs 32-bit programs, else on the 64-bit one.
 WIN_RUN_32  := $(shell scripts/can-run-32bit && echo yes)
 WIN_BUILD   := $(if $(WIN_RUN_32),$(WIN32_BUILD),$(WIN64_BUILD))
 WIN_WINE    := $(if $(WIN_RUN_32),/usr/lib/wine/wine,/usr/lib/wine/wine64)
@@ -78,10 +79,10 @@ windows-builds:
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
 
-# The tests open windows: a virtual display and a running Wine server.
+# The store, its tests, solne-check.exe, the editor and the tests of its
+# window for both, tested with ctest under Wine (scripts/test-windows).
 test-windows: windows-builds
-	scripts/wine-display $(WIN_WINE) $(WIN_PREFIX) \
-	  ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) scripts/test-windows $(WIN32_BUILD) $(WIN64_BUILD)
 
 # dist/solne-VERSION-windows.zip: 32-bit programs at the top, 64-bit in x64/.
 windows: windows-builds

@@ -2,11 +2,13 @@
 // search for the board folder at start-up.
 #include "store/Settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 #include <vector>
 
 #include "Define/Cp932.h"
+#include "Define/Profile.h"
 #include "store/FieldReader.h"
 #include "store/SafeWrite.h"
 #include "store/UserFolder.h"
@@ -181,12 +183,20 @@ int WriteProfileString(FileSystem& fs, const std::string& file, const std::strin
     }
 
     // A settings file from Windows stays in code page 932 as long as the new
-    // value has a form there; otherwise the whole file becomes UTF-8.
+    // value has a form there; otherwise the whole file becomes UTF-8. A new
+    // or all-ASCII file gets the value in code page 932 as well, as the
+    // Windows profile functions write it, unless those bytes would read as
+    // UTF-8.
     std::string encodedValue = QuoteValue(value);
-    if (EncodingOf(bytes) == Encoding::Cp932) {
+    const Encoding encoding = EncodingOf(bytes);
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (encoding == Encoding::Cp932) {
         std::string cp932;
         if (Utf8ToCp932(encodedValue, cp932)) encodedValue = cp932;
         else bytes = ToUtf8File(bytes);
+    } else if (ascii) {
+        std::string cp932;
+        if (Utf8ToCp932(encodedValue, cp932) && !IsValidUtf8(cp932)) encodedValue = cp932;
     }
 
     auto lines = SplitLines(bytes);
@@ -215,6 +225,19 @@ int WriteProfileString(FileSystem& fs, const std::string& file, const std::strin
     return ReplaceFile(fs, file, out, true, failedStep);
 }
 
+std::string ReadSetting(FileSystem& fs, const std::string& file, const std::string& section,
+                        const std::string& key) {
+    if (ProfileFunctions* p = PlatformProfileFunctions()) return p->Read(file, section, key);
+    return ReadProfileString(fs, file, section, key);
+}
+
+int WriteSetting(FileSystem& fs, const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    // Quoted as the writer above quotes, so the value reads back unchanged.
+    if (ProfileFunctions* p = PlatformProfileFunctions()) return p->Write(file, section, key, QuoteValue(value));
+    return WriteProfileString(fs, file, section, key, value);
+}
+
 std::string BoardPaths::UserFolder() const { return JoinPath(InstalledPath, "user"); }
 
 BoardPaths BoardPaths::For(const std::string& installedPath) {
@@ -231,7 +254,7 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
                                  const std::function<void(const std::string&)>& showMessage,
                                  const std::function<std::optional<std::string>()>& chooseFolder) {
     LocateOutcome outcome;
-    outcome.paths = BoardPaths::For(ReadProfileString(fs, setupIniPath, "Script", "InstalledPath"));
+    outcome.paths = BoardPaths::For(ReadSetting(fs, setupIniPath, "Script", "InstalledPath"));
     auto bothExist = [&] {
         return FileExists(fs, outcome.paths.UserFilePath) && FileExists(fs, outcome.paths.GroupFilePath);
     };
@@ -252,7 +275,7 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
 
     if (chosen.find_first_of("\r\n") != std::string::npos) {
         outcome.settingsWriteError = setupIniPath + ": フォルダのパスに改行が含まれているため保存できません";
-    } else if (int err = WriteProfileString(fs, setupIniPath, "Script", "InstalledPath", chosen); err != 0) {
+    } else if (int err = WriteSetting(fs, setupIniPath, "Script", "InstalledPath", chosen); err != 0) {
         outcome.settingsWriteError = setupIniPath + ": " + ErrnoText(err);
     }
     return outcome;

@@ -32,6 +32,15 @@ int WriteProfileString(FileSystem& fs, const std::string& file,
                        const std::string& section, const std::string& key,
                        const std::string& value);
 
+// A value of the settings file as the program reads and writes it: through
+// the platform's profile functions where it has them (Windows), else through
+// ReadProfileString / WriteProfileString. A value that would not read back
+// unchanged is written in double quotes either way.
+std::string ReadSetting(FileSystem& fs, const std::string& file, const std::string& section,
+                        const std::string& key);
+int WriteSetting(FileSystem& fs, const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& value);
+
 // The board folder and the two data files in it.
 struct BoardPaths {
     std::string InstalledPath;

@@ -7,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "common/TempBoard.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace solne::test {
 
 std::vector<std::string> ExpectedLines(const std::string& name) {
@@ -64,6 +72,33 @@ std::string Hex(std::string_view bytes) {
         out += buf;
     }
     return out;
+}
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
+    TempDir io;
+    ProgramRun r;
+#ifdef _WIN32
+    // cmd.exe: double quotes, and the whole line quoted once more.
+    auto quote = [](const std::string& s) { return "\"" + s + "\""; };
+    std::string cmd = quote(program);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd = "\"" + cmd + " >" + quote(io / "out") + " 2>" + quote(io / "err") + "\"";
+    r.exitCode = ::_wsystem(std::filesystem::path(std::u8string(cmd.begin(), cmd.end())).c_str());
+#else
+    auto quote = [](const std::string& s) {
+        std::string q = "'";
+        for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
+    std::string cmd = quote(program);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd += " >" + quote(io / "out") + " 2>" + quote(io / "err");
+    const int status = std::system(cmd.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    r.out = ReadBytes(io / "out");
+    r.err = ReadBytes(io / "err");
+    return r;
 }
 
 }  // namespace solne::test

@@ -32,3 +32,15 @@ std::string ShowSome(const std::set<std::string>& diffs, size_t most = 40);
 std::string Hex(std::string_view bytes);
 
 }  // namespace solne::test
+
+namespace solne::test {
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// Runs a program with arguments (UTF-8), its output and errors caught in files.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+}  // namespace solne::test
