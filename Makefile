@@ -5,7 +5,11 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test package check-package bench-build bench soak fuzz screenshot clean
+WIN32_BUILD ?= build-win32
+WIN64_BUILD ?= build-win64
+
+.PHONY: all deps build run test package check-package bench-build bench soak fuzz screenshot clean \
+        windows-builds test-windows windows screenshot-windows
 
 all: build
 
@@ -69,5 +73,34 @@ screenshot: deps
 	@scripts/install-deps --screenshot
 	@scripts/screenshot $(BUILD) docs/screenshot.png
 
+# ---- Windows (mingw-w64; programs and tests run under Wine)
+# Both builds always compile; the tests and the screenshot run on the 32-bit
+# one where this machine runs 32-bit programs, else on the 64-bit one.
+WIN_RUN_32  := $(shell scripts/can-run-32bit && echo yes)
+WIN_BUILD   := $(if $(WIN_RUN_32),$(WIN32_BUILD),$(WIN64_BUILD))
+WIN_WINE    := $(if $(WIN_RUN_32),/usr/lib/wine/wine,/usr/lib/wine/wine64)
+WIN_PREFIX  := $(WIN_BUILD)/wineprefix
+
+windows-builds:
+	@scripts/install-deps --windows
+	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN32_BUILD) -j $(JOBS)
+	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
+
+# The store, its tests, solne-check.exe, the editor and the tests of its
+# window for both, tested with ctest under Wine (scripts/test-windows).
+test-windows: windows-builds
+	JOBS=$(JOBS) scripts/test-windows $(WIN32_BUILD) $(WIN64_BUILD)
+
+# dist/solne-VERSION-windows.zip: 32-bit programs at the top, 64-bit in x64/.
+windows: windows-builds
+	scripts/package-windows $(WIN32_BUILD) $(WIN64_BUILD) dist
+
+screenshot-windows: windows-builds
+	@scripts/install-deps --windows --screenshot
+	scripts/wine-display $(WIN_WINE) $(WIN_PREFIX) \
+	  scripts/screenshot-windows $(WIN_WINE) $(WIN_PREFIX) $(WIN_BUILD)/solne.exe docs/screenshot-windows.png
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-bench build-fuzz $(WIN32_BUILD) $(WIN64_BUILD)

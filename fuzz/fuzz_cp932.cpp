@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "FuzzInput.h"
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 #include "store/TextRules.h"
 
 using namespace solne;

@@ -7,7 +7,9 @@
 #include <map>
 
 #include "FuzzInput.h"
+#include "Define/Cp932.h"
 #include "store/Load.h"
+#include "store/UserFolder.h"
 
 using namespace solne;
 
@@ -33,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The reader alone: line numbers rise, no field holds a line break.
     for (std::string_view bytes : {userTxt, groupTxt, perUser}) {
         std::vector<FieldLine> lines;
-        if (!ReadFieldLines(bytes, lines)) {
+        const bool readWhole = !ReadFieldLines(bytes, lines).has_value();
+        if (readWhole) {
             int last = 0;
             for (auto& l : lines) {
                 Require(l.number > last, "line numbers must rise");

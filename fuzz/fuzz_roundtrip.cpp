@@ -8,6 +8,7 @@
 
 #include "FuzzInput.h"
 #include "store/Load.h"
+#include "store/UserFolder.h"
 #include "store/Save.h"
 
 using namespace solne;

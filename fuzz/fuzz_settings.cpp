@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
+#include "Define/Cp932.h"
 #include "store/Settings.h"
 
 using namespace solne;

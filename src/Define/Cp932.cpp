@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <iconv.h>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace solne {
 
@@ -92,44 +92,6 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& utf8, size_t* badOffset) {
     return Convert(FromCp932(), cp932, utf8, badOffset);
 }
 
-// Offset of the first ill-formed UTF-8 sequence, npos when there is none.
-// Strict: no overlong forms, no surrogates, nothing above U+10FFFF.
-size_t Utf8ErrorOffset(std::string_view bytes) {
-    size_t i = 0;
-    const size_t n = bytes.size();
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t len;
-        unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0) lo = 0xA0;
-            else if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0) lo = 0x90;
-            else if (c == 0xF4) hi = 0x8F;
-        } else {
-            return i;
-        }
-        if (i + len > n) return i;
-        unsigned char c1 = static_cast<unsigned char>(bytes[i + 1]);
-        if (c1 < lo || c1 > hi) return i;
-        for (size_t k = 2; k < len; ++k) {
-            unsigned char ck = static_cast<unsigned char>(bytes[i + k]);
-            if (ck < 0x80 || ck > 0xBF) return i;
-        }
-        i += len;
-    }
-    return std::string_view::npos;
-}
-
 bool Utf8ToCp932(std::string_view utf8, std::string& cp932, size_t* badOffset) {
     // iconv's UTF-8 decoder lets some ill-formed input through; check first.
     size_t bad = Utf8ErrorOffset(utf8);
@@ -139,10 +101,6 @@ bool Utf8ToCp932(std::string_view utf8, std::string& cp932, size_t* badOffset) {
         return false;
     }
     return Convert(ToCp932(), utf8, cp932, badOffset);
-}
-
-bool IsValidUtf8(std::string_view bytes) {
-    return AsciiPrefix(bytes) == bytes.size() || Utf8ErrorOffset(bytes) == std::string_view::npos;
 }
 
 }  // namespace solne

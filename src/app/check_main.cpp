@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Define/Console.h"
+#include "Define/Cp932.h"
 #include "solne/Version.h"
 #include "store/BoardCheck.h"
 #include "store/Load.h"
@@ -131,10 +133,14 @@ std::string Json(const std::vector<solne::CheckFinding>& findings) {
 
 int main(int argc, char** argv) {
     // A closed pipe is a failed write reported as such, not a silent death.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
+    solne::BinaryStandardStreams();
     Output out;
 
-    std::vector<std::string_view> args(argv + 1, argv + argc);
+    const std::vector<std::string> utf8Args = solne::Utf8Arguments(argc, argv);
+    std::vector<std::string_view> args(utf8Args.begin() + 1, utf8Args.end());
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out.Put(kHelp);
         return out.Finish(0);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "Define/Define.h"
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "frmMain/Controls.h"
 #include "frmMain/Dialogs.h"
 #include "store/Load.h"

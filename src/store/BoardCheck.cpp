@@ -6,34 +6,12 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "Define/Cp932.h"
 #include "store/Save.h"
 #include "store/TextRules.h"
+#include "store/UserFolder.h"
 
 namespace solne {
-
-// ------------------------------------------------------ read-only access
-
-int ReadOnlyFileSystem::Stat(const std::string& path, FileStat& out) { return inner_.Stat(path, out); }
-int ReadOnlyFileSystem::ReadFile(const std::string& path, std::string& out) {
-    return inner_.ReadFile(path, out);
-}
-int ReadOnlyFileSystem::OpenWrite(const std::string&, bool, mode_t, int& fd) {
-    fd = -1;
-    return EROFS;
-}
-int ReadOnlyFileSystem::Write(int, std::string_view) { return EROFS; }
-int ReadOnlyFileSystem::Sync(int) { return EROFS; }
-int ReadOnlyFileSystem::Close(int) { return EBADF; }
-int ReadOnlyFileSystem::Rename(const std::string&, const std::string&) { return EROFS; }
-int ReadOnlyFileSystem::Chmod(const std::string&, mode_t) { return EROFS; }
-int ReadOnlyFileSystem::Chown(const std::string&, uid_t, gid_t) { return EROFS; }
-int ReadOnlyFileSystem::Unlink(const std::string&) { return EROFS; }
-int ReadOnlyFileSystem::ListDir(const std::string& path, std::vector<DirEntry>& out) {
-    return inner_.ListDir(path, out);
-}
-int ReadOnlyFileSystem::RealPath(const std::string& path, std::string& out) {
-    return inner_.RealPath(path, out);
-}
 
 // ------------------------------------------------------------------ dump
 

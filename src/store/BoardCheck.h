@@ -6,35 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "store/Load.h"
 #include "store/Settings.h"
 
 namespace solne {
-
-// A file system that reads through to another one and refuses every
-// operation that would change something (EROFS). The checker runs on it, so
-// it cannot write to the board folder whatever the code it calls does.
-class ReadOnlyFileSystem : public FileSystem {
-public:
-    explicit ReadOnlyFileSystem(FileSystem& inner) : inner_(inner) {}
-
-    int Stat(const std::string& path, FileStat& out) override;
-    int ReadFile(const std::string& path, std::string& out) override;
-    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override;
-    int Write(int fd, std::string_view data) override;
-    int Sync(int fd) override;
-    int Close(int fd) override;
-    int Rename(const std::string& from, const std::string& to) override;
-    int Chmod(const std::string& path, mode_t mode) override;
-    int Chown(const std::string& path, uid_t uid, gid_t gid) override;
-    int Unlink(const std::string& path) override;
-    int ListDir(const std::string& path, std::vector<DirEntry>& out) override;
-    int RealPath(const std::string& path, std::string& out) override;
-
-private:
-    FileSystem& inner_;
-};
 
 // A value of the dump: "\" "\t" "\r" "\n" written as \\ \t \r \n.
 std::string EscapeDumpText(std::string_view utf8);

@@ -3,13 +3,15 @@
 
 #include <cerrno>
 
+#include "Define/Cp932.h"
+#include "store/UserFolder.h"
+
 namespace solne {
 
 namespace {
 
 constexpr const char* kUnreadable = "ファイルを読み込めません";
 constexpr const char* kNotCp932 = "コードページ932(Shift_JIS)として読めないバイトがあります";
-constexpr const char* kOpenQuote = "二重引用符が閉じていません";
 constexpr const char* kTooManyLines = "行が多すぎます(最大32,767行)";
 constexpr const char* kUnsafeId = "ユーザーIDに「/」「\\」またはNUL文字が含まれています";
 
@@ -21,53 +23,17 @@ LoadError ReadError(const std::string& file, int err) {
     return ErrorAt(file, 0, std::string(kUnreadable) + "(" + ErrnoText(err) + ")");
 }
 
-// Length of the line end at `i` (CR LF, LF or a lone CR), 0 when none.
-size_t LineEndAt(std::string_view s, size_t i) {
-    if (i >= s.size()) return 0;
-    if (s[i] == '\n') return 1;
-    if (s[i] == '\r') return (i + 1 < s.size() && s[i + 1] == '\n') ? 2 : 1;
-    return 0;
-}
-
-// 1-based number of the line that holds byte `offset`.
+// 1-based number of the line that holds byte `offset` (a line end belongs
+// to its line).
 int LineOfOffset(std::string_view s, size_t offset) {
+    std::string_view rest = s;
     int line = 1;
-    for (size_t i = 0; i < offset && i < s.size();) {
-        size_t eol = LineEndAt(s, i);
-        if (eol == 0) {
-            ++i;
-        } else {
-            if (i + eol > offset) break;  // offset inside a CR LF pair
-            ++line;
-            i += eol;
-        }
+    for (size_t start = 0; !rest.empty(); ++line) {
+        TextLine l = TakeLine(rest);
+        start += l.text.size() + l.end.size();
+        if (offset < start) break;
     }
     return line;
-}
-
-// Splits one line (without its line end) into fields. False on an
-// unterminated quote.
-bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
-    fields.clear();
-    size_t p = 0;
-    const size_t n = line.size();
-    for (;;) {
-        while (p < n && (line[p] == ' ' || line[p] == '\t')) ++p;
-        size_t comma;
-        if (p < n && line[p] == '"') {
-            size_t close = line.find('"', p + 1);
-            if (close == std::string_view::npos) return false;
-            fields.emplace_back(line.substr(p + 1, close - p - 1));
-            comma = line.find(',', close + 1);  // text after the quote is ignored
-        } else {
-            comma = line.find(',', p);
-            size_t end = comma == std::string_view::npos ? n : comma;
-            while (end > p && line[end - 1] == ' ') --end;
-            fields.emplace_back(line.substr(p, end - p));
-        }
-        if (comma == std::string_view::npos) return true;
-        p = comma + 1;
-    }
 }
 
 // Reads a whole data file ("user.txt" or "group.txt") as UTF-8 field lines.
@@ -213,128 +179,6 @@ void LoadGroups(GroupFile& groups, LoadedBoard& board) {
 }
 
 }  // namespace
-
-std::string LoadError::ToString() const {
-    if (line > 0) return file + ":" + std::to_string(line) + ": " + problem;
-    return file + ": " + problem;
-}
-
-TextLine TakeLine(std::string_view& rest) {
-    size_t at = rest.find_first_of("\r\n");
-    if (at == std::string_view::npos) {
-        TextLine l{rest, {}};
-        rest = {};
-        return l;
-    }
-    size_t len = LineEndAt(rest, at);
-    TextLine l{rest.substr(0, at), rest.substr(at, len)};
-    rest.remove_prefix(at + len);
-    return l;
-}
-
-std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out) {
-    out.clear();
-    int number = 0;
-    std::string_view rest = bytes;
-    while (!rest.empty()) {
-        ++number;
-        std::string_view line = TakeLine(rest).text;
-        if (line.empty()) continue;
-        FieldLine fl;
-        fl.number = number;
-        if (!SplitFields(line, fl.fields)) {
-            out.clear();
-            return LoadError{"", number, kOpenQuote};
-        }
-        out.push_back(std::move(fl));
-    }
-    return std::nullopt;
-}
-
-bool ParseNumberField(std::string_view field, int16_t& out) {
-    if (field.empty()) {
-        out = 0;
-        return true;
-    }
-    size_t i = 0;
-    bool negative = false;
-    if (field[0] == '+' || field[0] == '-') {
-        negative = field[0] == '-';
-        i = 1;
-    }
-    if (i == field.size()) return false;
-    int value = 0;
-    for (; i < field.size(); ++i) {
-        char c = field[i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-        if (value > 32768) return false;
-    }
-    if (negative) value = -value;
-    if (value < kMinGroupNo || value > kMaxGroupNo) return false;
-    out = int16_t(value);
-    return true;
-}
-
-int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
-    folder_ = folder;
-    entries_.clear();
-    exact_.clear();
-    folded_.clear();
-    int err = fs.ListDir(folder, entries_);
-    if (err == ENOENT) return 0;
-    if (err != 0) return err;
-    foldedBuilt_ = false;
-    exact_.reserve(entries_.size());
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].isRegular) exact_.emplace(entries_[i].name, i);
-    return 0;
-}
-
-std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& fileName) const {
-    if (auto it = exact_.find(fileName); it != exact_.end()) return Match{entries_[it->second].name, false};
-    if (!foldedBuilt_) {
-        folded_.reserve(exact_.size());
-        for (size_t i = 0; i < entries_.size(); ++i)
-            if (entries_[i].isRegular) folded_[FoldCase(entries_[i].name)].push_back(i);
-        foldedBuilt_ = true;
-    }
-    auto it = folded_.find(FoldCase(fileName));
-    if (it == folded_.end() || it->second.size() != 1) return std::nullopt;
-    return Match{entries_[it->second.front()].name, true};
-}
-
-std::string FoldCase(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return out;
-}
-
-std::string UserFileName(const std::string& userId) { return userId + ".txt"; }
-
-bool IdIsSafePath(std::string_view userId) {
-    return userId.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
-uint64_t HashBytes(std::string_view bytes) {
-    uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
-FileSnapshot SnapshotOf(bool exists, const FileStat& st, std::string_view content) {
-    FileSnapshot s;
-    if (!exists) return s;
-    s.exists = true;
-    s.size = st.size;
-    s.mtimeNs = st.mtimeNs;
-    s.hash = HashBytes(content);
-    return s;
-}
 
 std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out) {
     out = LoadedBoard{};

@@ -7,22 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "store/SaveSteps.h"
+
 namespace solne {
 
 namespace {
-
-// Steps named in failure reports.
-constexpr const char* kStepAttributes = "属性の変更";
-constexpr const char* kStepInfo = "情報の取得";
-constexpr const char* kStepLink = "リンク先の取得";
-constexpr const char* kStepCreate = "作成";
-constexpr const char* kStepOpen = "書き込み用に開く";
-constexpr const char* kStepWrite = "書き込み";
-constexpr const char* kStepSync = "ディスクへの書き出し";
-constexpr const char* kStepOwner = "所有者の変更";
-constexpr const char* kStepRename = "名前の変更";
-constexpr const char* kStepRead = "読み込み";
-constexpr const char* kStepNotRestored = "書き込み（元の内容に戻せませんでした）";
 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -55,12 +44,12 @@ int CreateTemp(FileSystem& fs, const std::string& target, mode_t mode, std::stri
 // closes it (also after a failure).
 int WriteAndClose(FileSystem& fs, int fd, std::string_view content, bool sync, std::string& failedStep) {
     int err = fs.Write(fd, content);
-    if (err != 0) failedStep = kStepWrite;
-    if (err == 0 && sync && (err = fs.Sync(fd)) != 0) failedStep = kStepSync;
+    if (err != 0) failedStep = step::kWrite;
+    if (err == 0 && sync && (err = fs.Sync(fd)) != 0) failedStep = step::kSync;
     int closeErr = fs.Close(fd);
     if (err == 0 && closeErr != 0) {
         err = closeErr;
-        failedStep = kStepWrite;
+        failedStep = step::kWrite;
     }
     return err;
 }
@@ -70,7 +59,7 @@ int Overwrite(FileSystem& fs, const std::string& target, std::string_view conten
               std::string& failedStep) {
     int fd = -1;
     if (int err = fs.OpenWrite(target, false, 0666, fd); err != 0) {
-        failedStep = kStepOpen;
+        failedStep = step::kOpen;
         return err;
     }
     return WriteAndClose(fs, fd, content, sync, failedStep);
@@ -84,13 +73,13 @@ int RewriteInPlace(FileSystem& fs, const std::string& target, std::string_view c
                    std::string& failedStep) {
     std::string old;
     if (int err = fs.ReadFile(target, old); err != 0) {
-        failedStep = kStepRead;
+        failedStep = step::kRead;
         return err;
     }
     int err = Overwrite(fs, target, content, sync, failedStep);
-    if (err != 0 && failedStep != kStepOpen) {
+    if (err != 0 && failedStep != step::kOpen) {
         std::string ignored;
-        if (Overwrite(fs, target, old, sync, ignored) != 0) failedStep = kStepNotRestored;
+        if (Overwrite(fs, target, old, sync, ignored) != 0) failedStep = step::kNotRestored;
     }
     return err;
 }
@@ -102,17 +91,17 @@ int ReplaceFile(FileSystem& fs, const std::string& path, std::string_view conten
     FileStat st;
     int err = fs.Stat(path, st);
     if (err != 0 && err != ENOENT) {
-        failedStep = kStepInfo;
+        failedStep = step::kInfo;
         return err;
     }
     const bool exists = err == 0;
     if (exists && !st.isRegular) {
-        failedStep = kStepWrite;
+        failedStep = step::kWrite;
         return st.isDir ? EISDIR : EINVAL;
     }
     std::string target = path;
     if (exists && st.isLink && (err = fs.RealPath(path, target)) != 0) {
-        failedStep = kStepLink;
+        failedStep = step::kLink;
         return err;
     }
     const bool root = ::geteuid() == 0;
@@ -124,7 +113,7 @@ int ReplaceFile(FileSystem& fs, const std::string& path, std::string_view conten
     std::string temp;
     int fd = -1;
     if ((err = CreateTemp(fs, target, exists ? (st.mode & 0777) : 0666, temp, fd)) != 0) {
-        failedStep = kStepCreate;
+        failedStep = step::kCreate;
         return err;
     }
     auto discard = [&](const char* step, int e) {
@@ -135,19 +124,19 @@ int ReplaceFile(FileSystem& fs, const std::string& path, std::string_view conten
     if ((err = WriteAndClose(fs, fd, content, sync, failedStep)) != 0) return discard(nullptr, err);
     if (exists) {
         if (root) {
-            if ((err = fs.Chown(temp, st.uid, st.gid)) != 0) return discard(kStepOwner, err);
+            if ((err = fs.Chown(temp, st.uid, st.gid)) != 0) return discard(step::kOwner, err);
         } else {
             FileStat made;
-            if ((err = fs.Stat(temp, made)) != 0) return discard(kStepInfo, err);
+            if ((err = fs.Stat(temp, made)) != 0) return discard(step::kInfo, err);
             if (made.gid != st.gid && fs.Chown(temp, made.uid, st.gid) != 0) {
                 discard(nullptr, 0);
                 return RewriteInPlace(fs, target, content, sync, failedStep);
             }
         }
         // The umask may have narrowed the mode, and chown clears set-id bits.
-        if ((err = fs.Chmod(temp, st.mode & 07777)) != 0) return discard(kStepAttributes, err);
+        if ((err = fs.Chmod(temp, st.mode & 07777)) != 0) return discard(step::kAttributes, err);
     }
-    if ((err = fs.Rename(temp, target)) != 0) return discard(kStepRename, err);
+    if ((err = fs.Rename(temp, target)) != 0) return discard(step::kRename, err);
     return 0;
 }
 

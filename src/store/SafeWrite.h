@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 
 namespace solne {
 

@@ -12,20 +12,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "store/FieldReader.h"
+#include "store/SafeWrite.h"
+#include "store/SaveSteps.h"
 #include "store/TextRules.h"
+#include "store/UserFolder.h"
 
 namespace solne {
 
 namespace {
-
-// Steps named in failure reports.
-constexpr const char* kStepAttributes = "属性の変更";
-constexpr const char* kStepInfo = "情報の取得";
-constexpr const char* kStepRead = "読み込み";
-constexpr const char* kStepDelete = "削除";
-constexpr const char* kStepList = "一覧の取得";
-constexpr const char* kStepPrune = "不要なファイルの削除";
-constexpr const char* kStepUserFile = "ユーザーファイル";
 
 constexpr const char* kPruneSkipped = "「user.txt」を書き込めなかったため行いませんでした";
 constexpr const char* kUnsafeId = "ユーザーIDに「/」または「\\」が含まれているため書き込みません";
@@ -218,7 +213,7 @@ std::vector<std::string> PruneCandidates(FileSystem& fs, const std::string& fold
     if (byName.empty()) return byName;
 
     auto report = [&](const std::string& path, int err) {
-        if (failures) failures->push_back(SaveFailure{path, kStepInfo, ErrnoText(err)});
+        if (failures) failures->push_back(SaveFailure{path, step::kInfo, ErrnoText(err)});
     };
     std::unordered_set<FileId, FileIdHash> keptIds;
     keptIds.reserve(kept.size());
@@ -256,7 +251,7 @@ void WriteUserFiles(FileSystem& fs, const std::string& folder, const UserFilePla
             if (err == ENOENT) {
                 exists = false;  // removed since the folder was listed
             } else if (err != 0) {
-                failures.push_back(SaveFailure{path, kStepRead, ErrnoText(err)});
+                failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
                 continue;
             }
         }
@@ -299,14 +294,14 @@ bool WriteDataFile(FileSystem& fs, const std::string& path, const std::string& c
                    FileSnapshot* snapshot, std::vector<SaveFailure>& failures) {
     mode_t mode = 0;
     if (int err = SetNormal(fs, path, mode); err != 0) {
-        failures.push_back(SaveFailure{path, kStepAttributes, ErrnoText(err)});
+        failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(err)});
         return false;
     }
     std::string step;
     int err = ReplaceFile(fs, path, content, true, step);
     if (err != 0) failures.push_back(SaveFailure{path, step, ErrnoText(err)});
     if (int ro = SetReadOnly(fs, path, mode); ro != 0)
-        failures.push_back(SaveFailure{path, kStepAttributes, ErrnoText(ro)});
+        failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(ro)});
     if (err != 0) return false;
     if (snapshot) {
         // Size and hash are those of the content just written; only the
@@ -336,27 +331,6 @@ std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths&
     return PruneCandidates(fs, index.Folder(), index.Entries(), KeptNames(plan), nullptr);
 }
 
-namespace {
-bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot& known) {
-    FileStat st;
-    int err = fs.Stat(path, st);
-    if (err == ENOENT) return known.exists;
-    if (err != 0 || !st.isRegular || !known.exists) return true;
-    std::string content;
-    if (fs.ReadFile(path, content) != 0) return true;
-    return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
-}
-}  // namespace
-
-std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
-                                             const FileSnapshot& userFile,
-                                             const FileSnapshot& groupFile) {
-    std::vector<std::string> changed;
-    if (ChangedOutside(fs, paths.UserFilePath, userFile)) changed.push_back("user.txt");
-    if (ChangedOutside(fs, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
-    return changed;
-}
-
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot,
                      FileSnapshot* groupSnapshot, const std::function<bool()>& confirmWrite) {
@@ -380,20 +354,20 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     const std::string folder = paths.UserFolder();
     UserFolderIndex index;
     const int listErr = index.Build(fs, folder);
-    if (listErr != 0) failures.push_back(SaveFailure{folder, kStepList, ErrnoText(listErr)});
+    if (listErr != 0) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(listErr)});
     UserFilePlan plan = PlanUserFiles(fs, listErr == 0 ? &index : nullptr, folder, users);
     for (size_t slot : plan.unsafeSlots)
-        failures.push_back(SaveFailure{UserRecord(slot, users[slot]), kStepUserFile, kUnsafeId});
+        failures.push_back(SaveFailure{UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId});
     WriteUserFiles(fs, folder, plan, prepared, users, failures);
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it
     // would delete, so it waits for a "user.txt" that was written.
     if (!userTxtWritten) {
-        failures.push_back(SaveFailure{folder, kStepPrune, kPruneSkipped});
+        failures.push_back(SaveFailure{folder, step::kPrune, kPruneSkipped});
     } else if (listErr == 0) {
         for (auto& name : PruneCandidates(fs, folder, index.Entries(), KeptNames(plan), &failures)) {
             std::string path = JoinPath(folder, name);
-            if (int err = fs.Unlink(path); err != 0) failures.push_back(SaveFailure{path, kStepDelete, ErrnoText(err)});
+            if (int err = fs.Unlink(path); err != 0) failures.push_back(SaveFailure{path, step::kDelete, ErrnoText(err)});
         }
     }
 

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "Define/Define.h"
-#include "Define/Platform.h"
-#include "store/Load.h"
-#include "store/SafeWrite.h"
+#include "Define/FileSystem.h"
 #include "store/Settings.h"
+#include "store/Snapshot.h"
 
 namespace solne {
 
@@ -31,8 +30,9 @@ struct SaveReport {
 };
 
 // Saves the board. Never shows anything. Changes `users` only to record the
-// status and plan lines it wrote into each per-user file. `snapshots`, when
-// given, is updated for "user.txt" and "group.txt" as soon as each is written.
+// status and plan lines it wrote into each per-user file. `userSnapshot` and
+// `groupSnapshot`, when given, are updated for "user.txt" and "group.txt" as
+// soon as each is written.
 // A value the writer's rule refuses stops the save before its first write;
 // any other failure is reported and the save goes on with the next file
 // (pruning waits for a written "user.txt"). `confirmWrite`, when given, is
@@ -51,12 +51,5 @@ std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable&
 // delete (the same rule the save uses).
 std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths& paths,
                                                const UserTable& users);
-
-// The names ("user.txt", "group.txt") of the data files that differ from
-// what was loaded or last written: removed, created, or other content. A
-// file that cannot be read counts as changed.
-std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
-                                             const FileSnapshot& userFile,
-                                             const FileSnapshot& groupFile);
 
 }  // namespace solne

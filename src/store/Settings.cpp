@@ -2,11 +2,16 @@
 // search for the board folder at start-up.
 #include "store/Settings.h"
 
-#include "store/SafeWrite.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 #include <vector>
+
+#include "Define/Cp932.h"
+#include "Define/Profile.h"
+#include "store/FieldReader.h"
+#include "store/SafeWrite.h"
+#include "store/UserFolder.h"
 
 namespace solne {
 
@@ -29,14 +34,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
+    return a.size() == b.size() && FoldCase(a) == FoldCase(b);
 }
 
 // One line of a profile file, as byte offsets into the file.
@@ -49,13 +47,13 @@ struct IniLine {
 std::vector<IniLine> SplitLines(std::string_view bytes) {
     std::vector<IniLine> lines;
     size_t i = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
-    while (i < bytes.size()) {
+    std::string_view rest = bytes.substr(i);
+    while (!rest.empty()) {
+        TextLine t = TakeLine(rest);
         IniLine l;
         l.begin = i;
-        while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n') ++i;
-        l.end = i;
-        if (i < bytes.size()) i += (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
-        l.next = i;
+        l.end = i + t.text.size();
+        l.next = i = l.end + t.end.size();
         lines.push_back(l);
     }
     return lines;
@@ -185,12 +183,20 @@ int WriteProfileString(FileSystem& fs, const std::string& file, const std::strin
     }
 
     // A settings file from Windows stays in code page 932 as long as the new
-    // value has a form there; otherwise the whole file becomes UTF-8.
+    // value has a form there; otherwise the whole file becomes UTF-8. A new
+    // or all-ASCII file gets the value in code page 932 as well, as the
+    // Windows profile functions write it, unless those bytes would read as
+    // UTF-8.
     std::string encodedValue = QuoteValue(value);
-    if (EncodingOf(bytes) == Encoding::Cp932) {
+    const Encoding encoding = EncodingOf(bytes);
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (encoding == Encoding::Cp932) {
         std::string cp932;
         if (Utf8ToCp932(encodedValue, cp932)) encodedValue = cp932;
         else bytes = ToUtf8File(bytes);
+    } else if (ascii) {
+        std::string cp932;
+        if (Utf8ToCp932(encodedValue, cp932) && !IsValidUtf8(cp932)) encodedValue = cp932;
     }
 
     auto lines = SplitLines(bytes);
@@ -219,6 +225,19 @@ int WriteProfileString(FileSystem& fs, const std::string& file, const std::strin
     return ReplaceFile(fs, file, out, true, failedStep);
 }
 
+std::string ReadSetting(FileSystem& fs, const std::string& file, const std::string& section,
+                        const std::string& key) {
+    if (ProfileFunctions* p = PlatformProfileFunctions()) return p->Read(file, section, key);
+    return ReadProfileString(fs, file, section, key);
+}
+
+int WriteSetting(FileSystem& fs, const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    // Quoted as the writer above quotes, so the value reads back unchanged.
+    if (ProfileFunctions* p = PlatformProfileFunctions()) return p->Write(file, section, key, QuoteValue(value));
+    return WriteProfileString(fs, file, section, key, value);
+}
+
 std::string BoardPaths::UserFolder() const { return JoinPath(InstalledPath, "user"); }
 
 BoardPaths BoardPaths::For(const std::string& installedPath) {
@@ -235,9 +254,9 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
                                  const std::function<void(const std::string&)>& showMessage,
                                  const std::function<std::optional<std::string>()>& chooseFolder) {
     LocateOutcome outcome;
-    std::string stored = ReadProfileString(fs, setupIniPath, "Script", "InstalledPath");
-    if (!stored.empty() && stored[0] != '/') {
-        const size_t slash = setupIniPath.rfind('/');
+    std::string stored = ReadSetting(fs, setupIniPath, "Script", "InstalledPath");
+    if (!stored.empty() && !IsAbsolutePath(stored)) {
+        const size_t slash = setupIniPath.find_last_of(kPathSeparators);
         stored = JoinPath(slash == std::string::npos ? "." : setupIniPath.substr(0, slash + 1), stored);
     }
     outcome.paths = BoardPaths::For(stored);

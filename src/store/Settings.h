@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 
 namespace solne {
 
@@ -31,6 +31,15 @@ std::string ReadProfileString(FileSystem& fs, const std::string& file,
 int WriteProfileString(FileSystem& fs, const std::string& file,
                        const std::string& section, const std::string& key,
                        const std::string& value);
+
+// A value of the settings file as the program reads and writes it: through
+// the platform's profile functions where it has them (Windows), else through
+// ReadProfileString / WriteProfileString. A value that would not read back
+// unchanged is written in double quotes either way.
+std::string ReadSetting(FileSystem& fs, const std::string& file, const std::string& section,
+                        const std::string& key);
+int WriteSetting(FileSystem& fs, const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& value);
 
 // The board folder and the two data files in it.
 struct BoardPaths {

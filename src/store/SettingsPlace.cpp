@@ -30,7 +30,7 @@ bool InsideFolder(std::string_view path, std::string_view folder) {
 }
 
 std::string FolderOf(const std::string& file) {
-    const size_t slash = file.rfind('/');
+    const size_t slash = file.find_last_of(kPathSeparators);
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : file.substr(0, slash);
 }
@@ -116,7 +116,7 @@ std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, co
         if (int err = MakeFolders(FolderOf(place.file)); err != 0)
             return FolderOf(place.file) + ": " + ErrnoText(err);
     }
-    if (int err = WriteProfileString(fs, place.file, "Script", "InstalledPath", folder); err != 0)
+    if (int err = WriteSetting(fs, place.file, "Script", "InstalledPath", folder); err != 0)
         return place.file + ": " + ErrnoText(err);
     return {};
 }

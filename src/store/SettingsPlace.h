@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 
 namespace solne {
 

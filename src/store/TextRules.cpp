@@ -9,7 +9,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace solne {
 

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 
 namespace solne::test {
 

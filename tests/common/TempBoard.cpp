@@ -8,14 +8,43 @@
 #include <fstream>
 #include <sstream>
 #include <algorithm>
+#include <random>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 
 namespace fs = std::filesystem;
 
 namespace solne::test {
 
+namespace {
+// Our paths are UTF-8; on Windows a narrow path would be read in the ANSI
+// code page.
+fs::path P(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+std::string Utf8(const fs::path& p) {
+    std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+}  // namespace
+
 TempDir::TempDir(const std::string& parent) {
+#ifdef _WIN32
+    // No mkdtemp: a random name, created only if it is new.
+    static std::mt19937_64 random{std::random_device{}()};
+    const fs::path where = parent.empty() ? fs::temp_directory_path() : P(parent);
+    for (int attempt = 0;; ++attempt) {
+        std::string name = "solne-test-" + std::to_string(random() % 1000000000000ull);
+        std::error_code ec;
+        fs::path p = where / name;
+        if (fs::create_directory(p, ec)) {
+            path_ = Utf8(fs::path(p.generic_u8string()));
+            break;
+        }
+        if (attempt == 100) {
+            std::fprintf(stderr, "TempDir: cannot create %s\n", p.string().c_str());
+            std::abort();
+        }
+    }
+#else
     const fs::path where = parent.empty() ? fs::temp_directory_path() : fs::path(parent);
     std::string tmpl = (where / "solne-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) {
@@ -23,6 +52,7 @@ TempDir::TempDir(const std::string& parent) {
         std::abort();
     }
     path_ = tmpl;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -48,9 +78,9 @@ std::string Sjis(std::string_view utf8) {
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
-    fs::path p(path);
+    fs::path p = P(path);
     if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), std::streamsize(bytes.size()));
     if (!f) {
         std::fprintf(stderr, "WriteBytes: cannot write %s\n", path.c_str());
@@ -59,7 +89,7 @@ void WriteBytes(const std::string& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::string& path, bool* exists) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(P(path), std::ios::binary);
     if (exists) *exists = bool(f);
     if (!f) return {};
     std::ostringstream s;
@@ -69,13 +99,13 @@ std::string ReadBytes(const std::string& path, bool* exists) {
 
 bool PathExists(const std::string& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+    return fs::exists(fs::symlink_status(P(path), ec));
 }
 
 std::vector<std::string> ListNames(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+    for (auto& e : fs::directory_iterator(P(folder), ec)) names.push_back(Utf8(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -89,7 +119,7 @@ std::string SjisLines(const std::vector<std::string>& lines) {
 void WriteBoard(const std::string& folder, const BoardFiles& board) {
     WriteBytes(folder + "/user.txt", SjisLines(board.userLines));
     WriteBytes(folder + "/group.txt", SjisLines(board.groupLines));
-    fs::create_directories(folder + "/user");
+    fs::create_directories(P(folder + "/user"));
     for (auto& [id, lines] : board.perUser) WriteBytes(folder + "/user/" + id + ".txt", SjisLines(lines));
 }
 

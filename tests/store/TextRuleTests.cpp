@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Define/Platform.h"
+#include "Define/Cp932.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
 #include "store/Save.h"

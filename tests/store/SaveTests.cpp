@@ -15,10 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
+#include "store/SafeWrite.h"
 #include "store/Save.h"
 
 namespace solne {

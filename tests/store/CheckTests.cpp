@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -49,6 +50,19 @@ std::string ShellQuote(const std::string& s) {
 
 RunResult RunCheck(const std::vector<std::string>& args) {
     TempDir io;
+#ifdef _WIN32
+    // cmd.exe: double quotes, and the whole line quoted once more.
+    auto quote = [](const std::string& s) { return "\"" + s + "\""; };
+    std::string cmd = quote(SOLNE_CHECK_EXE);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd = "\"" + cmd + " >" + quote(io / "out") + " 2>" + quote(io / "err") + "\"";
+    const int status = ::_wsystem(fs::path(std::u8string(cmd.begin(), cmd.end())).c_str());
+    RunResult r;
+    r.exitCode = status;
+    r.out = ReadBytes(io / "out");
+    r.err = ReadBytes(io / "err");
+    return r;
+#else
     std::string cmd = ShellQuote(SOLNE_CHECK_EXE);
     for (const auto& a : args) cmd += " " + ShellQuote(a);
     cmd += " >" + ShellQuote(io / "out") + " 2>" + ShellQuote(io / "err");
@@ -58,6 +72,7 @@ RunResult RunCheck(const std::vector<std::string>& args) {
     r.out = ReadBytes(io / "out");
     r.err = ReadBytes(io / "err");
     return r;
+#endif
 }
 
 // Every entry under a folder with its kind, permission bits and bytes, to
@@ -67,8 +82,13 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     for (const auto& e : fs::recursive_directory_iterator(folder)) {
         struct stat st {};
         lstat(e.path().c_str(), &st);
+#ifdef _WIN32
+        std::string value = std::to_string(st.st_mode) + ":" +
+                            std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+#else
         std::string value = std::to_string(st.st_mode) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
                             std::to_string(st.st_mtim.tv_nsec);
+#endif
         if (S_ISREG(st.st_mode)) value += ":" + ReadBytes(e.path().string());
         snap[fs::relative(e.path(), folder).string()] = value;
     }
@@ -231,6 +251,16 @@ struct BrokenBoard {
     const char* where;  // expected "file:line" on stderr, relative to the board
 };
 
+// Printed by name: the bytes of a broken file would reach ctest's listing.
+void PrintTo(const BrokenBoard& c, std::ostream* os) { *os << c.what; }
+
+// A test name from the case's description: letters and digits, "_" for the rest.
+std::string BrokenBoardName(const ::testing::TestParamInfo<BrokenBoard>& info) {
+    std::string name;
+    for (const char* p = info.param.what; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+}
+
 class CheckLoadError : public ::testing::TestWithParam<BrokenBoard> {};
 
 TEST_P(CheckLoadError, ExitsTwoNamingFileAndLineAndWritesNothing) {
@@ -265,7 +295,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenBoard{"bad bytes in user.txt", "user.txt", "u1,pw,1\r\nu\x81\x20,pw,1\r\n", "user.txt:2:"},
         BrokenBoard{"bad bytes in a name line", "user/u2.txt", "username=\x80\r\nstatus=0\r\nplan=\r\n",
                     "user/u2.txt:1:"},
-        BrokenBoard{"ID with a slash", "user.txt", SjisLines({"u1,pw,1", "../u2,pw,1"}), "user.txt:2:"}));
+        BrokenBoard{"ID with a slash", "user.txt", SjisLines({"u1,pw,1", "../u2,pw,1"}), "user.txt:2:"}),
+    BrokenBoardName);
 
 TEST(CheckLoadError, MissingFolderOrFileExitsTwo) {
     TempDir dir;

@@ -1,6 +1,5 @@
-// The platform services the editor uses, as small layers of our own: file
-// operations (behind an interface that tests replace to inject failures),
-// code page 932 conversion, and the program's own folder.
+// The file services the editor uses, behind an interface that tests replace
+// to inject failures, and the program's own folder.
 #pragma once
 
 #include <cstdint>
@@ -71,26 +70,42 @@ bool FileExists(FileSystem& fs, const std::string& path);
 // Joins a folder and a name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The characters that separate folders in a path ("/"; on Windows "\\" too).
+#ifdef _WIN32
+inline constexpr const char* kPathSeparators = "\\/";
+#else
+inline constexpr const char* kPathSeparators = "/";
+#endif
+
+// Whether a path names its place from the root ("/x"; on Windows also
+// "C:\\x", "C:/x" and "\\\\server\\share"), not from a current folder.
+bool IsAbsolutePath(const std::string& path);
+
 // The folder that holds the running executable (from /proc/self/exe).
 std::string ProgramFolder();
 
-// ------------------------------------------------------- code page 932
+// A file system that reads through to another one and refuses every
+// operation that would change something (EROFS). The checker runs on it, so
+// it cannot write to the board folder whatever the code it calls does.
+class ReadOnlyFileSystem : public FileSystem {
+public:
+    explicit ReadOnlyFileSystem(FileSystem& inner) : inner_(inner) {}
 
-// Converts code page 932 bytes to UTF-8. Returns false when the bytes are not
-// valid code page 932; then *badOffset (if given) is the offset of the first
-// byte that could not be converted.
-bool Cp932ToUtf8(std::string_view cp932, std::string& utf8, size_t* badOffset = nullptr);
+    int Stat(const std::string& path, FileStat& out) override;
+    int ReadFile(const std::string& path, std::string& out) override;
+    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override;
+    int Write(int fd, std::string_view data) override;
+    int Sync(int fd) override;
+    int Close(int fd) override;
+    int Rename(const std::string& from, const std::string& to) override;
+    int Chmod(const std::string& path, mode_t mode) override;
+    int Chown(const std::string& path, uid_t uid, gid_t gid) override;
+    int Unlink(const std::string& path) override;
+    int ListDir(const std::string& path, std::vector<DirEntry>& out) override;
+    int RealPath(const std::string& path, std::string& out) override;
 
-// Converts UTF-8 text to code page 932. Returns false when a character has no
-// form in code page 932 (or the text is not valid UTF-8); then *badOffset is
-// the byte offset of that character in the UTF-8 text. Never transliterates.
-bool Utf8ToCp932(std::string_view utf8, std::string& cp932, size_t* badOffset = nullptr);
-
-// Whether the bytes are valid UTF-8.
-bool IsValidUtf8(std::string_view bytes);
-
-// Offset of the first ill-formed UTF-8 sequence, std::string_view::npos when
-// the bytes are valid UTF-8.
-size_t Utf8ErrorOffset(std::string_view bytes);
+private:
+    FileSystem& inner_;
+};
 
 }  // namespace solne

@@ -1,6 +1,5 @@
-// POSIX implementation of the file services, the existence test, path
-// joining and the program's own folder.
-#include "Define/Platform.h"
+// The POSIX implementation of the file services, and the program's own folder.
+#include "Define/FileSystem.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -141,44 +140,6 @@ public:
 FileSystem& RealFileSystem() {
     static PosixFileSystem fs;
     return fs;
-}
-
-std::string ErrnoText(int err) {
-    switch (err) {
-    case ENOENT: return "ファイルまたはフォルダが見つかりません";
-    case EACCES:
-    case EPERM: return "アクセスが拒否されました";
-    case ENOSPC: return "ディスクの空き容量が不足しています";
-    case EDQUOT: return "ディスクの使用量の上限を超えました";
-    case EROFS: return "読み取り専用のファイルシステムです";
-    case EISDIR: return "ファイルではなくフォルダです";
-    case ENOTDIR: return "パスの途中がフォルダではありません";
-    case EIO: return "入出力エラーが発生しました";
-    case EEXIST: return "同じ名前のファイルが既にあります";
-    case ENAMETOOLONG: return "ファイル名またはパスが長すぎます";
-    case ELOOP: return "シンボリックリンクの参照が多すぎます";
-    case EBUSY:
-    case ETXTBSY: return "ファイルが使用中です";
-    case EMFILE:
-    case ENFILE: return "開いているファイルが多すぎます";
-    case ENOMEM: return "メモリが不足しています";
-    case EXDEV: return "別のドライブへは移動できません";
-    case EINVAL: return "無効な引数です";
-    case EFBIG: return "ファイルが大きすぎます";
-    default: break;
-    }
-    const char* text = std::strerror(err);
-    return text ? std::string(text) : "エラー " + std::to_string(err);
-}
-
-bool FileExists(FileSystem& fs, const std::string& path) {
-    FileStat st;
-    return fs.Stat(path, st) == 0 && st.isRegular;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
 }
 
 std::string ProgramFolder() {

@@ -21,7 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "Define/Platform.h"
+#include "Define/FileSystem.h"
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"

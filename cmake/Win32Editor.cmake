@@ -1,0 +1,45 @@
+# The editor on Windows: the toolkit of src/win32 (the Windows controls behind
+# frmMain's control interfaces), solne.exe with its resources, and the tests
+# that drive the real window under Wine. Included from CMakeLists.txt when
+# building for Windows, after solne_store, solne-check and the test setup.
+enable_language(RC)
+
+# Version resources: the project's version, one header for both programs.
+set(SOLNE_RESOURCE_DIR ${CMAKE_SOURCE_DIR}/src/win32/res)
+configure_file(${SOLNE_RESOURCE_DIR}/version.h.in ${CMAKE_BINARY_DIR}/generated/solne_version.h @ONLY)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+target_sources(solne-check PRIVATE ${SOLNE_RESOURCE_DIR}/solne-check.rc)
+target_include_directories(solne-check PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
+
+add_library(solne_win32ui STATIC
+  src/win32/Win32Controls.cpp
+  src/win32/Win32Dialogs.cpp
+  src/win32/Win32Form.cpp
+  src/win32/Win32LongBox.cpp
+  src/win32/Win32Settings.cpp
+  src/win32/Win32Editor.cpp)
+target_link_libraries(solne_win32ui PUBLIC solne_form comctl32 ole32 uuid shell32 gdi32 user32)
+
+add_executable(solne WIN32 src/app/win_main.cpp ${SOLNE_RESOURCE_DIR}/solne.rc)
+target_include_directories(solne PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
+target_link_options(solne PRIVATE -municode)
+target_link_libraries(solne PRIVATE solne_win32ui)
+
+if(SOLNE_TESTS)
+  # The window driven with window messages under Wine (on a display: the
+  # Makefile's test-windows runs ctest under Xvfb). The test program carries the
+  # editor's manifest, so it gets the same common controls as solne.exe.
+  set(WIN32_UI_TEST_SOURCES
+    tests/win32ui/FormDriver.cpp
+    tests/win32ui/TestFiles.cpp
+    tests/win32ui/test_form.cpp
+    tests/win32ui/test_dialogs.cpp
+    tests/win32ui/test_editor.cpp
+    tests/win32ui/tests.rc)
+  add_executable(win32_ui_tests ${WIN32_UI_TEST_SOURCES})
+  target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
+  target_link_libraries(win32_ui_tests PRIVATE solne_win32ui ${SOLNE_GTEST_MAIN})
+  gtest_discover_tests(win32_ui_tests DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE LABELS window)
+endif()

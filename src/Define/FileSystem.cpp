@@ -1,0 +1,85 @@
+// The parts of the file services that do not depend on the platform: error
+// texts, the existence test, path joining and the read-only wrapper.
+#include "Define/FileSystem.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+namespace solne {
+
+std::string ErrnoText(int err) {
+    switch (err) {
+    case ENOENT: return "ファイルまたはフォルダが見つかりません";
+    case EACCES:
+    case EPERM: return "アクセスが拒否されました";
+    case ENOSPC: return "ディスクの空き容量が不足しています";
+    case EDQUOT: return "ディスクの使用量の上限を超えました";
+    case EROFS: return "読み取り専用のファイルシステムです";
+    case EISDIR: return "ファイルではなくフォルダです";
+    case ENOTDIR: return "パスの途中がフォルダではありません";
+    case EIO: return "入出力エラーが発生しました";
+    case EEXIST: return "同じ名前のファイルが既にあります";
+    case ENAMETOOLONG: return "ファイル名またはパスが長すぎます";
+    case ELOOP: return "シンボリックリンクの参照が多すぎます";
+    case EBUSY:
+    case ETXTBSY: return "ファイルが使用中です";
+    case EMFILE:
+    case ENFILE: return "開いているファイルが多すぎます";
+    case ENOMEM: return "メモリが不足しています";
+    case EXDEV: return "別のドライブへは移動できません";
+    case EINVAL: return "無効な引数です";
+    case EFBIG: return "ファイルが大きすぎます";
+    default: break;
+    }
+    const char* text = std::strerror(err);
+    return text ? std::string(text) : "エラー " + std::to_string(err);
+}
+
+bool FileExists(FileSystem& fs, const std::string& path) {
+    FileStat st;
+    return fs.Stat(path, st) == 0 && st.isRegular;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+bool IsAbsolutePath(const std::string& path) {
+#ifdef _WIN32
+    if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+        (path[2] == '\\' || path[2] == '/'))
+        return true;
+    return !path.empty() && (path[0] == '\\' || path[0] == '/');
+#else
+    return !path.empty() && path[0] == '/';
+#endif
+}
+
+
+// ------------------------------------------------------ read-only access
+
+int ReadOnlyFileSystem::Stat(const std::string& path, FileStat& out) { return inner_.Stat(path, out); }
+int ReadOnlyFileSystem::ReadFile(const std::string& path, std::string& out) {
+    return inner_.ReadFile(path, out);
+}
+int ReadOnlyFileSystem::OpenWrite(const std::string&, bool, mode_t, int& fd) {
+    fd = -1;
+    return EROFS;
+}
+int ReadOnlyFileSystem::Write(int, std::string_view) { return EROFS; }
+int ReadOnlyFileSystem::Sync(int) { return EROFS; }
+int ReadOnlyFileSystem::Close(int) { return EBADF; }
+int ReadOnlyFileSystem::Rename(const std::string&, const std::string&) { return EROFS; }
+int ReadOnlyFileSystem::Chmod(const std::string&, mode_t) { return EROFS; }
+int ReadOnlyFileSystem::Chown(const std::string&, uid_t, gid_t) { return EROFS; }
+int ReadOnlyFileSystem::Unlink(const std::string&) { return EROFS; }
+int ReadOnlyFileSystem::ListDir(const std::string& path, std::vector<DirEntry>& out) {
+    return inner_.ListDir(path, out);
+}
+int ReadOnlyFileSystem::RealPath(const std::string& path, std::string& out) {
+    return inner_.RealPath(path, out);
+}
+
+}  // namespace solne

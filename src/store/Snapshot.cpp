@@ -1,0 +1,48 @@
+// Snapshots of the data files, and the test for changes made outside.
+#include "store/Snapshot.h"
+
+#include <cerrno>
+
+namespace solne {
+
+uint64_t HashBytes(std::string_view bytes) {
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+FileSnapshot SnapshotOf(bool exists, const FileStat& st, std::string_view content) {
+    FileSnapshot s;
+    if (!exists) return s;
+    s.exists = true;
+    s.size = st.size;
+    s.mtimeNs = st.mtimeNs;
+    s.hash = HashBytes(content);
+    return s;
+}
+
+namespace {
+bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot& known) {
+    FileStat st;
+    int err = fs.Stat(path, st);
+    if (err == ENOENT) return known.exists;
+    if (err != 0 || !st.isRegular || !known.exists) return true;
+    std::string content;
+    if (fs.ReadFile(path, content) != 0) return true;
+    return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
+}
+}  // namespace
+
+std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
+                                             const FileSnapshot& userFile,
+                                             const FileSnapshot& groupFile) {
+    std::vector<std::string> changed;
+    if (ChangedOutside(fs, paths.UserFilePath, userFile)) changed.push_back("user.txt");
+    if (ChangedOutside(fs, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
+    return changed;
+}
+
+}  // namespace solne

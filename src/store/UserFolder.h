@@ -1,0 +1,52 @@
+// The per-user folder: the file name of a user's file, and the folder's
+// listing with the lookup by exact and by case-insensitive name.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Define/FileSystem.h"
+
+namespace solne {
+
+// Per-user file name of a user ID: the ID followed by ".txt".
+std::string UserFileName(const std::string& userId);
+
+// Whether an ID may be used to build a path: no "/", "\" or NUL.
+bool IdIsSafePath(std::string_view userId);
+
+// Lower-cases ASCII letters (the case folding used for per-user file names
+// and for the names of the settings file).
+std::string FoldCase(std::string_view name);
+
+// The per-user folder as listed once: finds a user's file by its exact name,
+// else by the one file whose name matches case-insensitively.
+class UserFolderIndex {
+public:
+    // Lists `folder`. A missing folder gives an empty index (returns 0).
+    int Build(FileSystem& fs, const std::string& folder);
+
+    struct Match {
+        std::string name;         // the file's own name in the folder
+        bool caseOnly = false;    // found by a case-insensitive match
+    };
+    // Exact name "<id>.txt" when such a regular file exists (a dot name
+    // included), else the single case-insensitive match, else nullopt.
+    std::optional<Match> Find(const std::string& fileName) const;
+
+    const std::vector<DirEntry>& Entries() const { return entries_; }
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string folder_;
+    std::vector<DirEntry> entries_;
+    std::unordered_map<std::string, size_t> exact_;  // regular files only
+    // Lower-case name to regular files; built on the first lookup that needs it.
+    mutable std::unordered_map<std::string, std::vector<size_t>> folded_;
+    mutable bool foldedBuilt_ = false;
+};
+
+}  // namespace solne

@@ -1,0 +1,170 @@
+// frmMain on the Windows controls, on a board on disk: start-up fills the
+// real lists, and one flow of a user's work (add a user, give it a group,
+// save, close) ends in the expected bytes, with only the boxes it should ask.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "Define/FileSystem.h"
+#include "win32/Win32Controls.h"
+#include "win32/Win32Editor.h"
+#include "win32ui/FormDriver.h"
+#include "win32ui/TestFiles.h"
+
+namespace solne {
+namespace {
+
+using test::FormDriver;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+const char kUserTxt[] =
+    "tanaka,tanaka01,1\r\nsuzuki,pw2345,1\r\ntakahashi,taka9,2\r\n";
+// 1,総務部 / 2,営業部 in code page 932.
+const char kGroupTxt[] = "1,\x91\x8d\x96\xb1\x95\x94\r\n2,\x89\x63\x8b\xc6\x95\x94\r\n";
+
+struct Box {
+    std::wstring text, caption;
+    UINT type;
+};
+
+class EditorTest : public testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&icc);
+        board_ = JoinPath(dir_.path(), "board");
+        CreateDirectoryW(win32::WideText(board_).c_str(), nullptr);
+        CreateDirectoryW(win32::WideText(JoinPath(board_, "user")).c_str(), nullptr);
+        WriteBytes(JoinPath(board_, "user.txt"), kUserTxt);
+        WriteBytes(JoinPath(board_, "group.txt"), kGroupTxt);
+        for (const char* id : {"tanaka", "suzuki", "takahashi"})
+            WriteBytes(JoinPath(board_, std::string("user/") + id + ".txt"),
+                       std::string("username=") + id + "\r\nstatus=1\r\nplan=" + id + "\r\n");
+        setupIni_ = JoinPath(dir_.path(), "setup.ini");
+        WriteBytes(setupIni_, "[Script]\r\nInstalledPath=" + board_ + "\r\n");
+    }
+
+    std::unique_ptr<win32::Editor> Open() {
+        auto editor = std::make_unique<win32::Editor>(
+            GetModuleHandleW(nullptr), setupIni_, RealFileSystem(),
+            [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
+                EXPECT_EQ(owner, editor_ ? editor_->form().Handle() : nullptr);
+                boxes_.push_back({text, caption, type});
+                return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDYES;
+            });
+        return editor;
+    }
+
+    std::vector<std::wstring> RowTexts(HWND list, int column) {
+        std::vector<std::wstring> texts;
+        const int n = int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            wchar_t text[64] = L"";
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 64;
+            SendMessageW(list, LVM_GETITEMTEXTW, i, LPARAM(&item));
+            texts.push_back(text);
+        }
+        return texts;
+    }
+
+    TempDir dir_;
+    std::string board_, setupIni_;
+    std::vector<Box> boxes_;
+    win32::Editor* editor_ = nullptr;
+};
+
+TEST_F(EditorTest, StartUpShowsTheBoardInTheRealLists) {
+    auto editor = Open();
+    editor_ = editor.get();
+    ASSERT_EQ(editor->main().Start(), StartResult::Ready);
+    FormDriver driver(editor->form());
+    driver.Pump();
+    EXPECT_TRUE(IsWindowVisible(editor->form().Handle()));
+    HWND users = driver.Control("lsvUserList");
+    EXPECT_EQ(RowTexts(users, 0), (std::vector<std::wstring>{L"tanaka", L"suzuki", L"takahashi"}));
+    EXPECT_EQ(RowTexts(users, 2), (std::vector<std::wstring>{L"総務部", L"総務部", L"営業部"}));
+    EXPECT_EQ(RowTexts(driver.Control("lsvGroupList"), 0), (std::vector<std::wstring>{L"総務部", L"営業部"}));
+    EXPECT_EQ(SendMessageW(users, LVM_GETSELECTEDCOUNT, 0, 0), 0);
+
+    // A click on a row fills the boxes through frmMain's handler.
+    driver.ClickRow("lsvUserList", 2);
+    EXPECT_EQ(win32::WindowText(driver.Control("txtUserId")), "takahashi");
+    EXPECT_EQ(win32::WindowText(driver.Control("txtPassWords")), "taka9");
+    driver.ClickRow("lsvUserList", 0, test::kCtrl);
+    EXPECT_EQ(win32::WindowText(driver.Control("txtUserId")), "");
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(EditorTest, AddAssignSaveAndCloseWritesTheBoard) {
+    auto editor = Open();
+    editor_ = editor.get();
+    ASSERT_EQ(editor->main().Start(), StartResult::Ready);
+    FormDriver driver(editor->form());
+    driver.Pump();
+
+    driver.Type("txtUserId", "sato");
+    driver.Type("txtPassWords", "sato01");
+    driver.Type("txtUserName", "佐藤 花子");
+    driver.Click("cmdUserAdd");
+    ASSERT_EQ(RowTexts(driver.Control("lsvUserList"), 1).back(), L"sato");
+    EXPECT_EQ(win32::WindowText(driver.Control("txtUserId")), "") << "the refresh empties the boxes";
+
+    driver.ClickRow("lsvGroupList", 1);
+    EXPECT_EQ(win32::WindowText(driver.Control("txtGroupName")), "営業部");
+    driver.ClickRow("lsvUserList", 3);
+    driver.Click("cmdGroupSet");
+    EXPECT_EQ(RowTexts(driver.Control("lsvUserList"), 2).back(), L"営業部");
+    EXPECT_TRUE(boxes_.empty());
+
+    driver.Click("cmdSave");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"データの保存が完了しました。");
+    EXPECT_EQ(boxes_[0].caption, L"ソルネ");
+    EXPECT_EQ(boxes_[0].type & (MB_TYPEMASK | MB_ICONMASK), UINT(MB_OK | MB_ICONINFORMATION));
+
+    driver.Click("cmdClose");
+    EXPECT_FALSE(editor->form().Open());
+    EXPECT_EQ(boxes_.size(), 1u) << "saved: closing asks nothing";
+
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "user.txt")), std::string(kUserTxt) + "sato,sato01,2\r\n");
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupTxt);
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "user/sato.txt")),
+              "username=\x8d\xb2\x93\xa1 \x89\xd4\x8e\x71\r\nstatus=0\r\nplan=\r\n");
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "user/takahashi.txt")), "username=takahashi\r\nstatus=1\r\nplan=takahashi\r\n");
+    const DWORD attributes = GetFileAttributesW(win32::WideText(JoinPath(board_, "user.txt")).c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY));
+}
+
+TEST_F(EditorTest, ClosingWithChangesAsksAndYesSavesFirst) {
+    auto editor = Open();
+    editor_ = editor.get();
+    ASSERT_EQ(editor->main().Start(), StartResult::Ready);
+    FormDriver driver(editor->form());
+    driver.Pump();
+    driver.Type("txtGroupName", "広報部");
+    driver.Click("cmdGroupAdd");
+    ASSERT_TRUE(boxes_.empty());
+
+    // The recorder answers Yes: the close box saves first, then closes.
+    driver.CloseBox();
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, L"データが変更されています。保存しますか？");
+    EXPECT_EQ(boxes_[0].type & (MB_TYPEMASK | MB_ICONMASK | MB_DEFMASK),
+              UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON1));
+    EXPECT_EQ(boxes_[1].text, L"データの保存が完了しました。");
+    EXPECT_FALSE(editor->form().Open());
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")),
+              std::string(kGroupTxt) + "3,\x8d\x4c\x95\xf1\x95\x94\r\n");
+}
+
+}  // namespace
+}  // namespace solne
