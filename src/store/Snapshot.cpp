@@ -3,6 +3,8 @@
 
 #include <cerrno>
 
+#include "store/SafeWrite.h"
+
 namespace solne {
 
 uint64_t HashBytes(std::string_view bytes) {
@@ -31,7 +33,7 @@ bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot&
     if (err == ENOENT) return known.exists;
     if (err != 0 || !st.isRegular || !known.exists) return true;
     std::string content;
-    if (fs.ReadFile(path, content) != 0) return true;
+    if (ReadCurrentContent(fs, path, content, kMaxFileBytes) != 0) return true;
     return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
 }
 }  // namespace

@@ -20,6 +20,11 @@ int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
     return 0;
 }
 
+bool UserFolderIndex::IsLink(const std::string& name) const {
+    auto it = exact_.find(name);
+    return it != exact_.end() && entries_[it->second].isLink;
+}
+
 std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& fileName) const {
     if (auto it = exact_.find(fileName); it != exact_.end()) return Match{entries_[it->second].name, false};
     if (!foldedBuilt_) {

@@ -37,6 +37,11 @@ public:
     // included), else the single case-insensitive match, else nullopt.
     std::optional<Match> Find(const std::string& fileName) const;
 
+    // Whether the listing holds a regular file of exactly this name, and
+    // whether that name is a symbolic link.
+    bool Has(const std::string& name) const { return exact_.contains(name); }
+    bool IsLink(const std::string& name) const;
+
     const std::vector<DirEntry>& Entries() const { return entries_; }
     const std::string& Folder() const { return folder_; }
 

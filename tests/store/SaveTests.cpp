@@ -591,19 +591,19 @@ TEST(ReplaceFile, KeepsTheModeAndCreatesNewFiles) {
     ::chmod(path.c_str(), 0666);
     mode_t oldMask = ::umask(022);
     std::string step;
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), path, "new", false, step), 0);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), path, "new", false, step), 0);
     EXPECT_EQ(test::ReadBytes(path), "new");
     EXPECT_EQ(StatOf(path).st_mode & 07777, 0666u) << "not narrowed by the umask";
 
     std::string fresh = dir / "g.txt";
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), fresh, "", true, step), 0);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), fresh, "", true, step), 0);
     EXPECT_TRUE(test::PathExists(fresh));
     EXPECT_EQ(StatOf(fresh).st_mode & 07777, 0644u);
     ::umask(oldMask);
 
     fs::create_directory(dir / "d.txt");
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir / "d.txt", "x", false, step), EISDIR);
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir / "missing/h.txt", "x", false, step), ENOENT);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), dir / "d.txt", "x", false, step), EISDIR);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), dir / "missing/h.txt", "x", false, step), ENOENT);
     EXPECT_EQ(step, "作成");
     EXPECT_EQ(test::ListNames(dir.path()), (std::vector<std::string>{"d.txt", "f.txt", "g.txt"}));
 }
