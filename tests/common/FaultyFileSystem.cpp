@@ -45,8 +45,9 @@ void FaultyFileSystem::FailKind(FsOp op, int err, std::string pathPart, int time
     kindFaults_.push_back(KindFault{op, err, std::move(pathPart), times});
 }
 
-void FaultyFileSystem::SwapForLinkBeforeNth(int k, std::string linkTarget) {
+void FaultyFileSystem::SwapForLinkBeforeNth(int k, std::string linkTarget, uid_t linkOwner) {
     swapNth_ = k;
+    swapOwner_ = linkOwner;
     swapTarget_ = std::move(linkTarget);
     swapped_.clear();
 }
@@ -81,7 +82,10 @@ int FaultyFileSystem::Begin(FsOp op, const std::string& path) {
         // own file), and a link to the target takes its place.
         std::string p = path.substr(0, path.find(" -> "));
         ::unlink(p.c_str());
-        if (::symlink(swapTarget_.c_str(), p.c_str()) == 0) swapped_ = p;
+        if (::symlink(swapTarget_.c_str(), p.c_str()) == 0) {
+            swapped_ = p;
+            if (::geteuid() == 0 && ::lchown(p.c_str(), swapOwner_, swapOwner_) != 0) swapped_ += " (owner not set)";
+        }
     }
     if (failNth_ > 0 && k == failNth_) return failNthErrFor_ ? failNthErrFor_(op) : failNthErr_;
     for (auto& f : kindFaults_) {

@@ -45,9 +45,9 @@ public:
     void FailKind(FsOp op, int err = EIO, std::string pathPart = "", int times = -1);
     // Plays another account that owns the folder: right before the k-th
     // operation, the file it works on (the path of its handle or its name)
-    // is replaced by a symbolic link to `linkTarget`. Returns through
-    // SwappedPath() which path it was ("" when none).
-    void SwapForLinkBeforeNth(int k, std::string linkTarget);
+    // is replaced by a symbolic link to `linkTarget`, owned by `linkOwner`
+    // (when running as root). SwappedPath() tells which path it was ("" when none).
+    void SwapForLinkBeforeNth(int k, std::string linkTarget, uid_t linkOwner = 0);
     const std::string& SwappedPath() const { return swapped_; }
     // Forgets the faults, the count and the record.
     void Reset();
@@ -103,6 +103,7 @@ private:
     std::unordered_map<intptr_t, std::string> openPaths_;  // handle -> path
     int swapNth_ = 0;
     std::string swapTarget_;
+    uid_t swapOwner_ = 0;
     std::string swapped_;
 };
 

@@ -25,6 +25,7 @@
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
+#include "store/SafeWrite.h"
 #include "store/Save.h"
 
 namespace solne {
@@ -403,6 +404,63 @@ TEST_F(FaultTest, InPlaceRewriteThatCannotBeUndoneKeepsItsJournal) {
     EXPECT_FALSE(test::PathExists(paths.UserFolder() + "/.u06.txt.solne-journal"));
     EXPECT_EQ(test::ReadBytes(dir / "shared/u06-copy.txt"), test::ReadBytes(u06)) << "still one file";
     EXPECT_NE(test::ReadBytes(u06), old);
+}
+
+// ------------------------------------------------ a link swapped in anywhere
+
+// Plays the account that owns the board folder: right before each file
+// operation of a save, the file that operation works on is replaced by a
+// link to a file of another account outside the board. Whatever the save
+// reports, that file keeps its bytes, mode and owner, and no board file
+// becomes it. Running as root (the editor may), the board belongs to
+// another account, so the save gives files away with fchown.
+TEST_F(FaultTest, LinkSwappedInAtEveryStepNeverReachesOutside) {
+    ScratchDir outside;
+    ASSERT_FALSE(outside.path().empty());
+    const std::string secret = outside / "secret";
+    test::WriteBytes(secret, "root only");
+    ::chmod(secret.c_str(), 0600);
+    const bool root = ::geteuid() == 0;
+    const uid_t boardOwner = root ? 4242 : ::geteuid();
+    auto prepare = [&] {
+        WriteBoardBefore();
+        if (!root) return;
+        for (auto& e : fs::recursive_directory_iterator(dir.path())) {
+            ASSERT_EQ(::lchown(e.path().c_str(), boardOwner, boardOwner), 0);
+        }
+    };
+    prepare();
+    LoadedBoard reference = EditedTables();
+    FaultyFileSystem counting;
+    ASSERT_TRUE(SaveBoard(counting, paths, reference.Users, reference.Groups).ok());
+    const int operations = counting.count();
+
+    struct stat before {};
+    ASSERT_EQ(::stat(secret.c_str(), &before), 0);
+    int swapped = 0;
+    for (int k = 1; k <= operations; ++k) {
+        prepare();
+        LoadedBoard b = EditedTables();
+        FaultyFileSystem attacked;
+        attacked.SwapForLinkBeforeNth(k, secret, boardOwner);
+        SaveReport r = SaveBoard(attacked, paths, b.Users, b.Groups);
+        SCOPED_TRACE("operation " + std::to_string(k) + ", swapped " + attacked.SwappedPath());
+        swapped += !attacked.SwappedPath().empty();
+        struct stat now {};
+        ASSERT_EQ(::stat(secret.c_str(), &now), 0);
+        EXPECT_EQ(test::ReadBytes(secret), "root only");
+        EXPECT_EQ(now.st_mode, before.st_mode);
+        EXPECT_EQ(now.st_uid, before.st_uid);
+        EXPECT_EQ(now.st_gid, before.st_gid);
+        EXPECT_EQ(now.st_nlink, 1u) << "no board name was given to it";
+        // The board itself: it loads, or names the planted link.
+        LoadedBoard after;
+        if (auto e = LoadBoard(RealFileSystem(), paths, after)) {
+            EXPECT_NE(e->problem.find("リンク先がフォルダの外"), std::string::npos) << e->ToString() << Describe(r);
+        }
+    }
+    EXPECT_GT(swapped, operations / 2);
+    std::printf("link swapped in before each of %d operations (%d swaps)\n", operations, swapped);
 }
 
 // -------------------------------------------------------- killed mid-save

@@ -331,6 +331,61 @@ TEST_F(SaveTest, LinkedFilesStayLinked) {
     EXPECT_TRUE(TempFilesIn(dir.path()).empty());
 }
 
+// A link another account planted to reach a file outside the board: the
+// load names it, and a save (of tables loaded before it was planted)
+// neither writes, nor changes the mode of, nor prunes anything through it.
+TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a link another owner";
+    test::TempDir outside;
+    const std::string victim = outside / "victim.txt";
+    auto plant = [&](const std::string& link, const std::string& target) {
+        fs::remove_all(link);
+        ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
+    };
+    const char* kForeign = "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
+    struct Case {
+        const char* name;       // what is replaced by the link
+        std::string target;     // where it leads
+    } cases[] = {{"user/u01.txt", victim}, {"user.txt", victim}, {"user", outside.path()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto& e : fs::directory_iterator(dir.path())) fs::remove_all(e.path());
+        Make(SampleBoard());
+        test::WriteBytes(victim, "outside\r\n");
+        ::chmod(victim.c_str(), 0644);
+        test::WriteBytes(outside / "stray.txt", "stray");
+        LoadedBoard b = Load();
+        b.Users[0].UserName = "山田花子";
+        plant(dir / c.name, c.target);
+
+        LoadedBoard loaded;
+        auto err = LoadBoard(RealFileSystem(), paths, loaded);
+        ASSERT_TRUE(err.has_value());
+        EXPECT_EQ(err->ToString(), (dir / c.name) + ": " + kForeign);
+
+        SaveReport r = Save(b);
+        EXPECT_FALSE(r.ok());
+        bool named = false;
+        for (auto& f : r.failures) named |= f.file == dir / c.name && f.reason == kForeign;
+        EXPECT_TRUE(named) << Describe(r);
+        EXPECT_EQ(test::ReadBytes(victim), "outside\r\n");
+        EXPECT_EQ(StatOf(victim).st_mode & 07777, 0644u);
+        EXPECT_TRUE(test::PathExists(outside / "stray.txt")) << "nothing pruned outside";
+    }
+
+    // A link of the target's own account is the administrator's: followed.
+    for (auto& e : fs::directory_iterator(dir.path())) fs::remove_all(e.path());
+    Make(SampleBoard());
+    test::WriteBytes(victim, SjisLines({"username=山田", "status=1", "plan=会議"}));
+    fs::remove(UserFile("u01.txt"));
+    ASSERT_EQ(::symlink(victim.c_str(), UserFile("u01.txt").c_str()), 0);
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    EXPECT_TRUE(Save(b).ok());
+    EXPECT_EQ(test::ReadBytes(victim), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+}
+
 TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
     Make(SampleBoard());
     LoadedBoard b = Load();
