@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -16,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -495,15 +498,45 @@ void EditEverything(LoadedBoard& b) {
     b.Groups[0].GroupName = "改称した部署";
 }
 
+// Second names in "links/" for "user.txt" and every third per-user file:
+// those files cannot be replaced by renaming and are rewritten in place.
+void AddHardLinks(const std::string& folder) {
+    fs::remove_all(folder + "/links");
+    fs::create_directory(folder + "/links");
+    ASSERT_EQ(::link((folder + "/user.txt").c_str(), (folder + "/links/user.txt").c_str()), 0);
+    for (int i = 0; i < 100000; i += 3) {
+        std::string name = "u" + std::to_string(100000 + i) + ".txt";
+        if (::link((folder + "/user/" + name).c_str(), (folder + "/links/" + name).c_str()) != 0) break;
+    }
+}
+
+// The board file a second name in "links/" stands for.
+std::string LinkedFile(const std::string& path) {
+    std::string name = NameOf(path);
+    return name == "user.txt" ? name : "user/" + name;
+}
+
+// The board as the loader reads it, second names included: a second name
+// of a file with a journal reads as that file.
+State AsReadWithLinks(const State& raw) {
+    State s = AsRead(raw);
+    for (auto& [path, e] : s)
+        if (path.starts_with("links/") && s.contains(LinkedFile(path))) e.bytes = s.at(LinkedFile(path)).bytes;
+    return s;
+}
+
+int JournalsIn(const State& s) {
+    int n = 0;
+    for (auto& [path, e] : s) n += IsJournal(path);
+    return n;
+}
+
 void CopyBoard(const std::string& from, const std::string& to) {
     fs::remove_all(to);
     fs::copy(from, to, fs::copy_options::recursive);
+    AddHardLinks(to);
 }
 
-State WithoutTemporaryFiles(State s) {
-    std::erase_if(s, [](auto& kv) { return IsTemporary(kv.first); });
-    return s;
-}
 
 TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
     const bool full = std::getenv("SOLNE_CRASH_FULL") && std::string(std::getenv("SOLNE_CRASH_FULL")) == "1";
@@ -519,6 +552,7 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
     ASSERT_FALSE(root.path().empty()) << "no folder for the boards";
     const std::string pristine = root / "pristine", board = root / "board", reference = root / "reference";
     WriteLargeBoard(pristine, users);
+    AddHardLinks(pristine);
     const State oldState = ReadState(pristine);
     LoadedBoard edited;
     auto err = LoadBoard(RealFileSystem(), BoardPaths::For(pristine), edited);
@@ -541,7 +575,7 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
     ASSERT_NE(oldState, newState);
 
     const BoardPaths boardPaths = BoardPaths::For(board);
-    int killedMidSave = 0;
+    int killedMidSave = 0, interruptedRewrites = 0;
     for (int run = 0; run < kills && !HasFatalFailure(); ++run) {
         const auto delay = std::chrono::microseconds(
             std::uniform_int_distribution<int64_t>(0, saveTime.count())(rng));
@@ -575,15 +609,18 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
             ASSERT_EQ(WEXITSTATUS(status), 0) << "the save ended before the kill and failed";
         }
 
-        // The board loads, and every file is old or new, never partial.
+        // The board loads, and every file reads old or new, never partial
+        // (a file whose rewrite in place was cut short reads as its journal).
         LoadedBoard loaded;
         auto loadErr = LoadBoard(RealFileSystem(), boardPaths, loaded);
         EXPECT_FALSE(loadErr.has_value()) << loadErr->ToString();
-        const State now = ReadState(board);
+        const State raw = ReadState(board);
+        interruptedRewrites += JournalsIn(raw);
+        const State now = AsReadWithLinks(raw);
         for (auto& [path, e] : now) {
             auto was = oldState.find(path), will = newState.find(path);
             if (was == oldState.end() && will == newState.end()) {
-                EXPECT_TRUE(IsTemporary(path)) << path << " is no board file";
+                EXPECT_TRUE(IsTemporary(path) && !IsJournal(path)) << path << " is no board file";
                 continue;
             }
             EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
@@ -596,16 +633,149 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
             }
         }
 
-        // Saving again completes the board; a temporary file left by the
-        // crash is all that remains of it.
+        // Saving again completes the board, rolls back a rewrite cut
+        // short, and removes the temporary files the killed save left.
         UserTable again = edited.Users;
         SaveReport r = SaveBoard(RealFileSystem(), boardPaths, again, edited.Groups);
         EXPECT_TRUE(r.ok()) << Describe(r);
-        EXPECT_EQ(WithoutTemporaryFiles(ReadState(board)), newState);
+        EXPECT_EQ(ReadState(board), newState);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("crash test: %d users, save %.1f ms, %d kills (%d mid-save), seed %llu, %.1f s\n", users,
-                saveTime.count() / 1000.0, kills, killedMidSave, static_cast<unsigned long long>(seed), seconds);
+    std::printf("crash test: %d users, save %.1f ms, %d kills (%d mid-save, %d in a rewrite in place), seed %llu, "
+                "%.1f s\n",
+                users, saveTime.count() / 1000.0, kills, killedMidSave, interruptedRewrites,
+                static_cast<unsigned long long>(seed), seconds);
+}
+
+// A rewrite in place of a large hard-linked "user.txt", killed at random
+// moments from its start to its end: the file reads (through its journal
+// when one is left) as the old or the new content, never shorter, never
+// mixed; the next write rolls back and completes.
+TEST(CrashTest, RewriteInPlaceKilledReadsOldOrNew) {
+    ScratchDir root;
+    ASSERT_FALSE(root.path().empty());
+    const std::string file = root / "user.txt";
+    std::string oldContent, newContent;
+    for (int i = 0; i < 32767; ++i) {
+        oldContent += "u" + std::to_string(100000 + i) + ",pw" + std::to_string(i) + ",1\r\n";
+        if (i % 3) newContent += "n" + std::to_string(100000 + i) + ",password" + std::to_string(i) + ",2\r\n";
+    }
+    auto reset = [&] {
+        fs::remove_all(root / "links");
+        test::WriteBytes(file, oldContent);
+        fs::create_directory(root / "links");
+        ASSERT_EQ(::link(file.c_str(), (root / "links/user.txt").c_str()), 0);
+    };
+    reset();
+    std::string step;
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, step), 0) << step;
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+    ASSERT_EQ(test::ReadBytes(root / "links/user.txt"), newContent) << "rewritten in place";
+
+    std::mt19937_64 rng(std::random_device{}());
+    int journals = 0, runs = 20;
+    for (int run = 0; run < runs; ++run) {
+        reset();
+        const auto delay = std::chrono::microseconds(std::uniform_int_distribution<int64_t>(0, took.count())(rng));
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::string s;
+            ::_exit(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, s) == 0 ? 0 : 1);
+        }
+        std::this_thread::sleep_for(delay);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+
+        journals += test::PathExists(root / ".user.txt.solne-journal");
+        std::string seen;
+        ASSERT_EQ(ReadCurrentContent(RealFileSystem(), file, seen, kMaxFileBytes), 0);
+        EXPECT_TRUE(seen == oldContent || seen == newContent) << "run " << run << ": " << seen.size() << " bytes";
+        ASSERT_EQ(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, step), 0) << step;
+        EXPECT_EQ(test::ReadBytes(root / "links/user.txt"), newContent);
+        EXPECT_FALSE(test::PathExists(root / ".user.txt.solne-journal"));
+    }
+    std::printf("rewrite in place killed %d times (%.1f ms each): %d journals rolled back\n", runs,
+                took.count() / 1000.0, journals);
+}
+
+// ------------------------------------------------------ a real full disk
+
+// A small tmpfs, mounted for the test and filled to the byte before each
+// save, with a board whose "user.txt" and every third per-user file are
+// hard-linked (rewritten in place). The save reports the full disk, every
+// file reads old or new, and once room is made a save completes.
+TEST(FullDiskTest, SaveOnAFullTmpfsLeavesOldOrNewFiles) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+    ScratchDir mountPoint, store;
+    ASSERT_FALSE(mountPoint.path().empty() || store.path().empty());
+    if (::mount("solne-test", mountPoint.path().c_str(), "tmpfs", 0, "size=8m") != 0)
+        GTEST_SKIP() << "mounting a tmpfs was refused here: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mountPoint.path()};
+
+    const std::string pristine = store / "pristine", board = mountPoint / "board";
+    WriteLargeBoard(pristine, 600);
+    AddHardLinks(pristine);
+    const State oldState = ReadState(pristine);
+    LoadedBoard edited;
+    ASSERT_FALSE(LoadBoard(RealFileSystem(), BoardPaths::For(pristine), edited).has_value());
+    EditEverything(edited);
+    CopyBoard(pristine, store / "reference");
+    UserTable copy = edited.Users;
+    ASSERT_TRUE(SaveBoard(RealFileSystem(), BoardPaths::For(store / "reference"), copy, edited.Groups).ok());
+    const State newState = ReadState(store / "reference");
+
+    int failedSaves = 0;
+    for (int run = 0; run < 5; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        CopyBoard(pristine, board);
+        // Fill to the byte, then give back a few pages, more in each run.
+        const std::string filler = mountPoint / "filler";
+        {
+            int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ASSERT_GE(fd, 0);
+            std::string block(65536, 'x');
+            for (size_t chunk = block.size(); chunk > 0; chunk /= 2)
+                while (::write(fd, block.data(), chunk) == ssize_t(chunk)) {}
+            ::close(fd);
+        }
+        const off_t size = off_t(fs::file_size(filler));
+        ASSERT_EQ(::truncate(filler.c_str(), std::max<off_t>(0, size - off_t(run) * 3 * 4096)), 0);
+
+        UserTable users = edited.Users;
+        SaveReport r = SaveBoard(RealFileSystem(), BoardPaths::For(board), users, edited.Groups);
+        failedSaves += !r.ok();
+        for (auto& f : r.failures) {
+            EXPECT_TRUE(f.reason == ErrnoText(ENOSPC) || f.step == "不要なファイルの削除") << f.ToString();
+        }
+        LoadedBoard loaded;
+        auto err = LoadBoard(RealFileSystem(), BoardPaths::For(board), loaded);
+        EXPECT_FALSE(err.has_value()) << err->ToString();
+        const State now = AsReadWithLinks(ReadState(board));
+        for (auto& [path, e] : now) {
+            auto was = oldState.find(path), will = newState.find(path);
+            EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
+                        (will != newState.end() && will->second.bytes == e.bytes))
+                << path << " is neither old nor new";
+        }
+        for (auto& [path, e] : oldState) {
+            if (newState.contains(path)) {
+                EXPECT_TRUE(now.contains(path)) << path << " is gone";
+            }
+        }
+        fs::remove(filler);
+        SaveReport again = SaveBoard(RealFileSystem(), BoardPaths::For(board), users, edited.Groups);
+        EXPECT_TRUE(again.ok()) << Describe(again);
+        EXPECT_EQ(ReadState(board), newState);
+    }
+    EXPECT_GT(failedSaves, 0) << "the disk was never full enough";
+    std::printf("full tmpfs: %d of 5 saves failed, every file old or new\n", failedSaves);
 }
 
 }  // namespace
