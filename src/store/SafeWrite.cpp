@@ -266,9 +266,18 @@ int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path
         return Fail(failedStep, step::kWrite, st.isDir ? EISDIR : kNotRegularFile);
     const bool linkToNothing = exists && st.isLink;  // replaced by the new file
     // Renaming would hand the file to this account, or cut it from its
-    // other links: rewrite it in place instead.
-    if (exists && !linkToNothing && (st.nlink > 1 || (!RunningAsRoot() && st.uid != EffectiveUser())))
-        return RewriteInPlace(fs, *dir, name, st, content, failedStep);
+    // other links: rewrite it in place instead. A file of another account
+    // that this account may not write (a read-only board file of another
+    // member of the group) is replaced after all when the folder allows:
+    // it keeps its group and mode, and this account becomes its owner.
+    const bool othersFile = !RunningAsRoot() && st.uid != EffectiveUser();
+    if (exists && !linkToNothing && (st.nlink > 1 || othersFile)) {
+        err = RewriteInPlace(fs, *dir, name, st, content, failedStep);
+        if (!(err == EACCES && st.nlink == 1 && failedStep == step::kOpen)) return err;
+        bool groupRefused = false;
+        err = ReplaceByRename(fs, *dir, name, true, st, content, sync, groupRefused, failedStep);
+        return groupRefused ? Fail(failedStep, step::kOwner, EPERM) : err;
+    }
     bool useInPlace = false;
     err = ReplaceByRename(fs, *dir, name, exists && !linkToNothing, st, content, sync, useInPlace, failedStep);
     if (err == 0 && useInPlace) return RewriteInPlace(fs, *dir, name, st, content, failedStep);

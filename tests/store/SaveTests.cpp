@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <grp.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "Define/FileSystem.h"
@@ -384,6 +388,114 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
     b.Users[0].UserName = "山田花子";
     EXPECT_TRUE(Save(b).ok());
     EXPECT_EQ(test::ReadBytes(victim), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+}
+
+// Runs `body` in a child process as another account of group `gid`;
+// returns its exit code.
+int RunAs(uid_t uid, gid_t gid, const std::function<int()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A board shared through a group: its owner and another member save in
+// turn, each without a failure; the data files end read-only each time and
+// the per-user files stay writable for the group.
+TEST_F(SaveTest, GroupSharedBoardStaysWritableForEveryMember) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to play two accounts of a group";
+    const uid_t owner = 4301, member = 4302;
+    const gid_t group = 4300;
+    Make(SampleBoard());
+    for (auto& e : fs::recursive_directory_iterator(dir.path())) {
+        ASSERT_EQ(::chown(e.path().c_str(), owner, group), 0);
+        ::chmod(e.path().c_str(), e.is_directory() ? 02775 : 0664);
+    }
+    ASSERT_EQ(::chown(dir.path().c_str(), owner, group), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 02775), 0);
+
+    for (uid_t who : {owner, member, owner, member}) {
+        SCOPED_TRACE("account " + std::to_string(who));
+        const int code = RunAs(who, group, [&] {
+            LoadedBoard b;
+            if (LoadBoard(RealFileSystem(), paths, b)) return 2;
+            b.Users[0].UserName = "山田" + std::to_string(who);
+            b.Users[1].PassWord = "pw" + std::to_string(who);
+            SaveReport r = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups);
+            std::fputs(Describe(r).c_str(), stderr);
+            return r.ok() ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0);
+        for (const std::string& data : {paths.UserFilePath, paths.GroupFilePath}) {
+            struct stat st = StatOf(data);
+            EXPECT_EQ(st.st_mode & 07777, 0444u) << data;
+            EXPECT_EQ(st.st_gid, group) << data;
+        }
+        struct stat st = StatOf(UserFile("u01.txt"));
+        EXPECT_EQ(st.st_mode & 07777, 0664u);
+        EXPECT_EQ(st.st_gid, group);
+        EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田" + std::to_string(who), "status=1", "plan=会議"}));
+    }
+    EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+}
+
+// A real second account that owns the board races root's saves: it
+// replaces every temporary file it sees by a link to a root-only file
+// elsewhere. That file keeps its bytes, mode and owner.
+TEST_F(SaveTest, SecondAccountRacingTheSaveReachesNothingOutside) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a second account";
+    const uid_t attacker = 4242;
+    test::TempDir outside;
+    const std::string secret = outside / "secret";
+    test::WriteBytes(secret, "root only");
+    ::chmod(secret.c_str(), 0600);
+    test::BoardFiles files;
+    for (int i = 0; i < 300; ++i) {
+        std::string id = "u" + std::to_string(1000 + i);
+        files.userLines.push_back(id + ",pw,1");
+        files.perUser.push_back({id, {"username=利用者", "status=0", "plan="}});
+    }
+    files.groupLines = {"1,営業"};
+    Make(files);
+    for (auto& e : fs::recursive_directory_iterator(dir.path())) ASSERT_EQ(::chown(e.path().c_str(), attacker, attacker), 0);
+    ASSERT_EQ(::chown(dir.path().c_str(), attacker, attacker), 0);
+    ::chmod(dir.path().c_str(), 0755);
+
+    pid_t racer = ::fork();
+    ASSERT_GE(racer, 0);
+    if (racer == 0) {
+        if (::setgid(attacker) != 0 || ::setuid(attacker) != 0) ::_exit(99);
+        for (;;) {
+            for (const std::string& folder : {dir.path(), paths.UserFolder()}) {
+                std::error_code ec;
+                for (auto& e : fs::directory_iterator(folder, ec)) {
+                    std::string p = e.path().string();
+                    if (p.find(".solne-") == std::string::npos) continue;
+                    ::unlink(p.c_str());
+                    (void)::symlink(secret.c_str(), p.c_str());
+                }
+            }
+        }
+    }
+    int failed = 0;
+    for (int round = 0; round < 6; ++round) {
+        LoadedBoard b;
+        if (LoadBoard(RealFileSystem(), paths, b)) continue;  // a planted link is named: nothing to save
+        for (auto& u : b.Users) u.UserName = "改" + std::to_string(round);
+        failed += !Save(b).ok();
+    }
+    ::kill(racer, SIGKILL);
+    ::waitpid(racer, nullptr, 0);
+    struct stat st = StatOf(secret);
+    EXPECT_EQ(test::ReadBytes(secret), "root only");
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_nlink, 1u);
+    std::printf("racing account: %d of 6 saves reported a failure, the outside file untouched\n", failed);
 }
 
 TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
