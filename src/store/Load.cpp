@@ -123,7 +123,8 @@ std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& root, 
 // A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
 // as bytes. Missing lines read as empty.
 std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root, const UserFolderIndex& folder,
-                                         const std::string& name, UserInfo& user, UserSource& source) {
+                                         const std::string& name, UserInfo& user, UserSource& source,
+                                         NameLineHashes& nameLines) {
     const std::string path = JoinPath(folder.Folder(), name);
     std::string target = path;
     const bool isLink = folder.IsLink(name);
@@ -138,6 +139,7 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root
     std::string_view line[3];
     for (auto& l : line) l = TakeLine(rest).text;
 
+    nameLines[name] = HashBytes(line[0]);
     std::string nameLine;
     if (!Cp932ToUtf8(line[0], nameLine)) return ErrorAt(path, 1, kNotCp932);
     size_t eq = nameLine.find('=');
@@ -167,6 +169,8 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
 
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
+    auto nameLines = std::make_shared<NameLineHashes>();
+    nameLines->reserve(lines.size());
     for (auto& line : lines) {
         if (auto e = CheckFieldCount(paths.UserFilePath, line, 3)) return e;
         UserInfo user;
@@ -180,7 +184,8 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         if (auto match = folder.Find(UserFileName(user.UserId))) {
             source.perUserFile = match->name;
             source.caseOnly = match->caseOnly;
-            if (auto e = ReadPerUserFile(fs, paths.InstalledPath, folder, match->name, user, source)) return e;
+            if (auto e = ReadPerUserFile(fs, paths.InstalledPath, folder, match->name, user, source, *nameLines))
+                return e;
         }
         if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;
 
@@ -191,6 +196,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         board.Users.emplace_back();
         board.userSources.emplace_back();
     }
+    board.userFile.nameLines = std::move(nameLines);
     return std::nullopt;
 }
 

@@ -246,7 +246,7 @@ std::vector<std::string> PruneCandidates(FileSystem& fs, const std::string& fold
 // each slot the status and plan lines its file now holds.
 void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& folder,
                     const UserFolderIndex* index, const UserFilePlan& plan, const Prepared& prepared,
-                    UserTable& users, std::vector<SaveFailure>& failures) {
+                    UserTable& users, NameLineHashes* nameLines, std::vector<SaveFailure>& failures) {
     std::string current;
     for (const UserFile& f : plan.files) {
         std::string path = JoinPath(folder, f.name);
@@ -275,6 +275,10 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
                 failures.push_back(SaveFailure{path, step, ErrnoText(err)});
                 continue;
             }
+        }
+        if (nameLines) {
+            std::string_view line(prepared.nameLines[f.lastSlot]);
+            (*nameLines)[f.name] = HashBytes(TakeLine(line).text);
         }
         for (size_t slot : f.slots) {
             users[slot].StatusLine = c.status;
@@ -397,8 +401,10 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     RemoveStaleTemporaryFiles(fs, root);
 
     // 1. "user.txt".
+    std::shared_ptr<const NameLineHashes> rememberedNames = userSnapshot ? userSnapshot->nameLines : nullptr;
     const bool userTxtWritten =
         WriteDataFile(fs, root, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
+    if (userSnapshot) userSnapshot->nameLines = rememberedNames;
 
     // 2. Every per-user file. A per-user folder that is a link another
     // account planted to lead out of the board is not entered at all.
@@ -419,7 +425,13 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     UserFilePlan plan = PlanUserFiles(fs, listErr == 0 ? &index : nullptr, folder, users);
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(SaveFailure{UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId});
-    WriteUserFiles(fs, root, folder, listErr == 0 ? &index : nullptr, plan, prepared, users, failures);
+    // The name lines as written replace those remembered (a copy: other
+    // holders of the snapshot keep theirs).
+    std::shared_ptr<NameLineHashes> nameLines;
+    if (userSnapshot)
+        nameLines = std::make_shared<NameLineHashes>(rememberedNames ? *rememberedNames : NameLineHashes());
+    WriteUserFiles(fs, root, folder, listErr == 0 ? &index : nullptr, plan, prepared, users, nameLines.get(),
+                   failures);
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it
     // would delete, so it waits for a "user.txt" that was written. Names
@@ -434,8 +446,12 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         for (size_t i = 0; err == 0 && i < doomed.size(); ++i) {
             if (int e = fs.UnlinkAt(*dir, doomed[i]); e != 0)
                 failures.push_back(SaveFailure{JoinPath(folder, doomed[i]), step::kDelete, ErrnoText(e)});
+            else if (nameLines)
+                nameLines->erase(doomed[i]);
         }
     }
+
+    if (userSnapshot) userSnapshot->nameLines = std::move(nameLines);
 
     // 4. "group.txt".
     WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);

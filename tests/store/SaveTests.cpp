@@ -498,6 +498,29 @@ TEST_F(SaveTest, SecondAccountRacingTheSaveReachesNothingOutside) {
     std::printf("racing account: %d of 6 saves reported a failure, the outside file untouched\n", failed);
 }
 
+// Two editors open on one board: the first renames u01 and saves. The
+// second one's check names u01's file (its first line changed), not u02's,
+// whose status line alone the board changed; after the second one's own
+// save its check is quiet again.
+TEST_F(SaveTest, NameChangedBySecondEditorIsNoticed) {
+    Make(SampleBoard());
+    LoadedBoard a = Load(), b = Load();
+    FileSnapshot aUser = a.userFile, aGroup = a.groupFile;
+    a.Users[0].UserName = "山田花子";
+    ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, a.Users, a.Groups, &aUser, &aGroup).ok());
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, aUser, aGroup), std::vector<std::string>{});
+    test::WriteBytes(UserFile("u02.txt"), SjisLines({"username=佐藤", "status=3", "plan=出張"}));
+
+    FileSnapshot bUser = b.userFile, bGroup = b.groupFile;
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup),
+              (std::vector<std::string>{"user/u01.txt"}));
+    b.Users[1].UserName = "佐藤次郎";
+    ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, &bUser, &bGroup).ok());
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup), std::vector<std::string>{});
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, aUser, aGroup),
+              (std::vector<std::string>{"user/u01.txt", "user/u02.txt"}));
+}
+
 TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
     Make(SampleBoard());
     LoadedBoard b = Load();
