@@ -251,24 +251,45 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
     for (const UserFile& f : plan.files) {
         std::string path = JoinPath(folder, f.name);
         bool exists = f.existed;
-        if (exists) {
+        PerUserContent c;
+        // The board may write a status line while the save works on the
+        // file: the file is looked at once more right before it is replaced
+        // (size, time, identity), and rebuilt from its new bytes when it
+        // changed, a few times at most.
+        bool failed = false;
+        for (int attempt = 0;; ++attempt) {
             std::string target = path;
-            int err = f.isLink ? FollowLink(fs, root, path, target) : 0;
-            if (err == kForeignLink) {
-                failures.push_back(SaveFailure{path, step::kLink, ErrnoText(err)});
-                continue;
+            FileStat before;
+            if (exists) {
+                int err = f.isLink ? FollowLink(fs, root, path, target) : 0;
+                if (err == kForeignLink) {
+                    failures.push_back(SaveFailure{path, step::kLink, ErrnoText(err)});
+                    failed = true;
+                    break;
+                }
+                // The listing tells whether a journal lies beside a plain file.
+                const bool lookForJournal = f.isLink || !index || index->Has(JournalName(f.name));
+                if (err == 0) err = fs.Stat(target, before);
+                if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal);
+                if (err == ENOENT) {
+                    exists = false;  // removed since the folder was listed
+                } else if (err != 0) {
+                    failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
+                    failed = true;
+                    break;
+                }
             }
-            // The listing tells whether a journal lies beside a plain file.
-            const bool lookForJournal = f.isLink || !index || index->Has(JournalName(f.name));
-            if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal);
-            if (err == ENOENT) {
-                exists = false;  // removed since the folder was listed
-            } else if (err != 0) {
+            c = PerUserFileContent(prepared.nameLines[f.lastSlot], exists ? &current : nullptr);
+            if (!exists || c.bytes == current || attempt == 3) break;
+            FileStat now;
+            if (int err = fs.Stat(target, now); err != 0) {
                 failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
-                continue;
+                failed = true;
+                break;
             }
+            if (now.size == before.size && now.mtimeNs == before.mtimeNs && now.ino == before.ino) break;
         }
-        PerUserContent c = PerUserFileContent(prepared.nameLines[f.lastSlot], exists ? &current : nullptr);
+        if (failed) continue;
         if (!exists || c.bytes != current) {
             std::string step;
             if (int err = ReplaceFile(fs, root, path, c.bytes, false, step); err != 0) {

@@ -521,6 +521,49 @@ TEST_F(SaveTest, NameChangedBySecondEditorIsNoticed) {
               (std::vector<std::string>{"user/u01.txt", "user/u02.txt"}));
 }
 
+// Temporary files a killed save left behind go with the next save, in the
+// board folder and the per-user folder; those of a process still running
+// (another editor saving right now) stay.
+TEST_F(SaveTest, TemporaryFilesOfDeadProcessesAreRemoved) {
+    Make(SampleBoard());
+    pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string d = std::to_string(dead);
+    const std::string live = std::to_string(::getppid());
+    for (const std::string& rel : {".user.txt.solne-" + d + "-3.tmp", "user/.u01.txt.solne-" + d + "-7.tmp",
+                                   "user/.solne-" + d + "-8.tmp", "user/.u02.txt.solne-" + live + "-1.tmp"})
+        test::WriteBytes(dir / rel, "half");
+    LoadedBoard b = Load();
+    ASSERT_TRUE(Save(b).ok());
+    EXPECT_EQ(TempFilesIn(dir.path()), std::vector<std::string>{dir / ("user/.u02.txt.solne-" + live + "-1.tmp")});
+}
+
+// The board writes a status line right after the save read the file: the
+// look right before the replace notices it, and the new status survives.
+TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
+    struct BoardWritesAfterRead : FaultyFileSystem {
+        std::string file, bytes;
+        int writes = 0;
+        int ReadFile(const std::string& path, std::string& out, size_t limit) override {
+            int err = FaultyFileSystem::ReadFile(path, out, limit);
+            if (path == file && writes++ == 0) {
+                ::usleep(20000);  // a later time stamp on any file system
+                test::WriteBytes(file, bytes);
+            }
+            return err;
+        }
+    } board;
+    Make(SampleBoard());
+    board.file = UserFile("u01.txt");
+    board.bytes = SjisLines({"username=山田", "status=9", "plan=外出中"});
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    ASSERT_TRUE(Save(b, board).ok());
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=9", "plan=外出中"}));
+    EXPECT_EQ(b.Users[0].StatusLine, "status=9");
+}
+
 TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
     Make(SampleBoard());
     LoadedBoard b = Load();
