@@ -252,16 +252,21 @@ int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path
     } else if (err != 0) {
         return Fail(failedStep, err == kForeignLink ? step::kLink : step::kInfo, err);
     }
-    const std::string name = NameOf(target);
     ScopedHandle dir(fs);
     if ((err = fs.OpenFolder(FolderOf(target), dir.get())) != 0) return Fail(failedStep, step::kCreate, err);
-    if ((err = RollBack(fs, *dir, name, failedStep)) != 0) return err;
+    return ReplaceFileIn(fs, *dir, NameOf(target), true, target != path, content, sync, failedStep);
+}
+
+int ReplaceFileIn(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
+                  std::string_view content, bool sync, std::string& failedStep) {
+    int err = lookForJournal ? RollBack(fs, dir, name, failedStep) : 0;
+    if (err != 0) return err;
 
     FileStat st;
-    err = fs.StatAt(*dir, name, st);
+    err = fs.StatAt(dir, name, st);
     if (err != 0 && err != ENOENT) return Fail(failedStep, step::kInfo, err);
     const bool exists = err == 0;
-    if (exists && st.isLink && target != path) return Fail(failedStep, step::kLink, kReplacedMeanwhile);
+    if (exists && st.isLink && followedLink) return Fail(failedStep, step::kLink, kReplacedMeanwhile);
     if (exists && !st.isRegular && !st.isLink)
         return Fail(failedStep, step::kWrite, st.isDir ? EISDIR : kNotRegularFile);
     const bool linkToNothing = exists && st.isLink;  // replaced by the new file
@@ -272,15 +277,15 @@ int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path
     // it keeps its group and mode, and this account becomes its owner.
     const bool othersFile = !RunningAsRoot() && st.uid != EffectiveUser();
     if (exists && !linkToNothing && (st.nlink > 1 || othersFile)) {
-        err = RewriteInPlace(fs, *dir, name, st, content, failedStep);
+        err = RewriteInPlace(fs, dir, name, st, content, failedStep);
         if (!(err == EACCES && st.nlink == 1 && failedStep == step::kOpen)) return err;
         bool groupRefused = false;
-        err = ReplaceByRename(fs, *dir, name, true, st, content, sync, groupRefused, failedStep);
+        err = ReplaceByRename(fs, dir, name, true, st, content, sync, groupRefused, failedStep);
         return groupRefused ? Fail(failedStep, step::kOwner, EPERM) : err;
     }
     bool useInPlace = false;
-    err = ReplaceByRename(fs, *dir, name, exists && !linkToNothing, st, content, sync, useInPlace, failedStep);
-    if (err == 0 && useInPlace) return RewriteInPlace(fs, *dir, name, st, content, failedStep);
+    err = ReplaceByRename(fs, dir, name, exists && !linkToNothing, st, content, sync, useInPlace, failedStep);
+    if (err == 0 && useInPlace) return RewriteInPlace(fs, dir, name, st, content, failedStep);
     return err;
 }
 

@@ -27,6 +27,13 @@ namespace solne {
 int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path, std::string_view content,
                 bool sync, std::string& failedStep);
 
+// The same for the entry `name` of a folder the caller opened (and checked
+// under the link rule). `lookForJournal` false: the caller's listing shows
+// no journal beside it. `followedLink`: `name` was reached through a link,
+// so finding a link there now means it was swapped meanwhile.
+int ReplaceFileIn(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
+                  std::string_view content, bool sync, std::string& failedStep);
+
 // The journal of an interrupted rewrite of the file `name`, in its folder.
 std::string JournalName(const std::string& name);
 

@@ -245,8 +245,12 @@ std::vector<std::string> PruneCandidates(FileSystem& fs, const std::string& fold
 // Writes every planned per-user file whose bytes change, and records in
 // each slot the status and plan lines its file now holds.
 void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& folder,
-                    const UserFolderIndex* index, const UserFilePlan& plan, const Prepared& prepared,
-                    UserTable& users, NameLineHashes* nameLines, std::vector<SaveFailure>& failures) {
+                    const std::string& folderTarget, const UserFolderIndex* index, const UserFilePlan& plan,
+                    const Prepared& prepared, UserTable& users, NameLineHashes* nameLines,
+                    std::vector<SaveFailure>& failures) {
+    // With a listing, the folder is opened once for all the plain files in it.
+    ScopedHandle dir(fs);
+    if (index && !folderTarget.empty()) fs.OpenFolder(folderTarget, dir.get());
     std::string current;
     for (const UserFile& f : plan.files) {
         std::string path = JoinPath(folder, f.name);
@@ -292,7 +296,11 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
         if (failed) continue;
         if (!exists || c.bytes != current) {
             std::string step;
-            if (int err = ReplaceFile(fs, root, path, c.bytes, false, step); err != 0) {
+            const bool plain = dir.get().valid() && !f.isLink;
+            const bool lookForJournal = !index || index->Has(JournalName(f.name));
+            if (int err = plain ? ReplaceFileIn(fs, *dir, f.name, lookForJournal, false, c.bytes, false, step)
+                                : ReplaceFile(fs, root, path, c.bytes, false, step);
+                err != 0) {
                 failures.push_back(SaveFailure{path, step, ErrnoText(err)});
                 continue;
             }
@@ -451,8 +459,8 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     std::shared_ptr<NameLineHashes> nameLines;
     if (userSnapshot)
         nameLines = std::make_shared<NameLineHashes>(rememberedNames ? *rememberedNames : NameLineHashes());
-    WriteUserFiles(fs, root, folder, listErr == 0 ? &index : nullptr, plan, prepared, users, nameLines.get(),
-                   failures);
+    WriteUserFiles(fs, root, folder, folderErr == 0 ? folderTarget : std::string(), listErr == 0 ? &index : nullptr,
+                   plan, prepared, users, nameLines.get(), failures);
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it
     // would delete, so it waits for a "user.txt" that was written. Names
