@@ -79,7 +79,9 @@ public:
     // Reads a regular file (following links) without blocking on a fifo or
     // device: anything else is kNotRegularFile (EISDIR for a folder). At most `limit`
     // bytes: a longer file gives EFBIG with its first `limit` bytes in `out`.
-    virtual int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes) = 0;
+    // `st`, when given, receives what the opened file looked like.
+    virtual int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes,
+                         FileStat* st = nullptr) = 0;
     // Every entry of the folder but "." and ".."; dot names included.
     virtual int ListDir(const std::string& path, std::vector<DirEntry>& out) = 0;
     // The final target of a path that may be a symbolic link (realpath).
@@ -176,8 +178,9 @@ public:
     explicit ReadOnlyFileSystem(FileSystem& inner) : inner_(inner) {}
 
     int Stat(const std::string& path, FileStat& out) override { return inner_.Stat(path, out); }
-    int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes) override {
-        return inner_.ReadFile(path, out, limit);
+    int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes,
+                 FileStat* st = nullptr) override {
+        return inner_.ReadFile(path, out, limit, st);
     }
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override { return inner_.ListDir(path, out); }
     int RealPath(const std::string& path, std::string& out) override { return inner_.RealPath(path, out); }

@@ -33,7 +33,7 @@ int Fd(Handle h) { return int(h.value()); }
 int Result(int r) { return r == 0 ? 0 : errno; }
 
 // Checks that an opened descriptor is a regular file; closes it otherwise.
-int KeepIfRegular(int fd, Handle& file) {
+int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         int err = errno;
@@ -44,6 +44,7 @@ int KeepIfRegular(int fd, Handle& file) {
         ::close(fd);
         return S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
     }
+    if (out) FillStat(st, *out);
     file = Handle(fd);
     return 0;
 }
@@ -81,12 +82,12 @@ public:
 
     // O_NONBLOCK: opening a fifo without a writer returns at once; the
     // regular-file check then refuses it before any read.
-    int ReadFile(const std::string& path, std::string& out, size_t limit) override {
+    int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
         out.clear();
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) return errno;
         Handle h;
-        if (int err = KeepIfRegular(fd, h); err != 0) return err;
+        if (int err = KeepIfRegular(fd, h, st); err != 0) return err;
         int err = ReadInto(fd, limit, out);
         if (err == 0 && out.size() == limit) {
             char more;

@@ -42,7 +42,7 @@ std::string JournalName(const std::string& name);
 // file itself (a link already followed). `lookForJournal` false skips the look for
 // a journal when the caller's listing already tells there is none.
 int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
-                       bool lookForJournal = true);
+                       bool lookForJournal = true, FileStat* st = nullptr);
 
 // Removes the temporary files that saves of processes no longer running
 // left in the folder (named ".NAME.solne-PID-N.tmp"). `entries` is the

@@ -273,8 +273,7 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
                 }
                 // The listing tells whether a journal lies beside a plain file.
                 const bool lookForJournal = f.isLink || !index || index->Has(JournalName(f.name));
-                if (err == 0) err = fs.Stat(target, before);
-                if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal);
+                if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal, &before);
                 if (err == ENOENT) {
                     exists = false;  // removed since the folder was listed
                 } else if (err != 0) {

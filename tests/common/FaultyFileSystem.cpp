@@ -122,12 +122,12 @@ int FaultyFileSystem::Stat(const std::string& path, FileStat& out) {
     return End(inner_.Stat(path, out));
 }
 
-int FaultyFileSystem::ReadFile(const std::string& path, std::string& out, size_t limit) {
+int FaultyFileSystem::ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) {
     if (int err = Begin(FsOp::ReadFile, path)) {
         out.clear();
         return End(err);
     }
-    return End(inner_.ReadFile(path, out, limit));
+    return End(inner_.ReadFile(path, out, limit, st));
 }
 
 int FaultyFileSystem::ListDir(const std::string& path, std::vector<DirEntry>& out) {

@@ -60,7 +60,8 @@ public:
     std::string FailedCalls() const;
 
     int Stat(const std::string& path, FileStat& out) override;
-    int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes) override;
+    int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes,
+                 FileStat* st = nullptr) override;
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override;
     int RealPath(const std::string& path, std::string& out) override;
     int OpenFolder(const std::string& path, Handle& dir) override;

@@ -545,8 +545,8 @@ TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
     struct BoardWritesAfterRead : FaultyFileSystem {
         std::string file, bytes;
         int writes = 0;
-        int ReadFile(const std::string& path, std::string& out, size_t limit) override {
-            int err = FaultyFileSystem::ReadFile(path, out, limit);
+        int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
+            int err = FaultyFileSystem::ReadFile(path, out, limit, st);
             if (path == file && writes++ == 0) {
                 ::usleep(20000);  // a later time stamp on any file system
                 test::WriteBytes(file, bytes);
