@@ -132,7 +132,7 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root
         if (int err = FollowLink(fs, root, path, target); err != 0) return ReadError(path, err);
     }
     std::string bytes;
-    int err = ReadCurrentContent(fs, target, bytes, kPerUserHeadBytes, isLink || folder.Has(JournalName(name)));
+    int err = ReadCurrentContent(fs, target, bytes, kPerUserHeadBytes, isLink || (folder.MayHoldJournals() && folder.Has(JournalName(name))));
     if (err != 0 && err != EFBIG) return ReadError(path, err);
 
     std::string_view rest(bytes);

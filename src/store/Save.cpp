@@ -272,7 +272,7 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
                     break;
                 }
                 // The listing tells whether a journal lies beside a plain file.
-                const bool lookForJournal = f.isLink || !index || index->Has(JournalName(f.name));
+                const bool lookForJournal = f.isLink || !index || (index->MayHoldJournals() && index->Has(JournalName(f.name)));
                 if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal, &before);
                 if (err == ENOENT) {
                     exists = false;  // removed since the folder was listed
@@ -296,7 +296,7 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
         if (!exists || c.bytes != current) {
             std::string step;
             const bool plain = dir.get().valid() && !f.isLink;
-            const bool lookForJournal = !index || index->Has(JournalName(f.name));
+            const bool lookForJournal = !index || (index->MayHoldJournals() && index->Has(JournalName(f.name)));
             if (int err = plain ? ReplaceFileIn(fs, *dir, f.name, lookForJournal, false, c.bytes, false, step)
                                 : ReplaceFile(fs, root, path, c.bytes, false, step);
                 err != 0) {
