@@ -30,6 +30,9 @@ std::string ErrnoText(int err) {
     case EXDEV: return "別のドライブへは移動できません";
     case EINVAL: return "無効な引数です";
     case EFBIG: return "ファイルが大きすぎます";
+    case kNotRegularFile: return "通常のファイルではありません（FIFO、デバイスなど）";
+    case kReplacedMeanwhile: return "処理の途中で別のプログラムがファイルを置き換えました";
+    case kForeignLink: return "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
     default: break;
     }
     const char* text = std::strerror(err);
@@ -60,26 +63,14 @@ bool IsAbsolutePath(const std::string& path) {
 
 // ------------------------------------------------------ read-only access
 
-int ReadOnlyFileSystem::Stat(const std::string& path, FileStat& out) { return inner_.Stat(path, out); }
-int ReadOnlyFileSystem::ReadFile(const std::string& path, std::string& out) {
-    return inner_.ReadFile(path, out);
-}
-int ReadOnlyFileSystem::OpenWrite(const std::string&, bool, mode_t, int& fd) {
-    fd = -1;
+int ReadOnlyFileSystem::CreateAt(Handle, const std::string&, mode_t, Handle& file) {
+    file = Handle();
     return EROFS;
 }
-int ReadOnlyFileSystem::Write(int, std::string_view) { return EROFS; }
-int ReadOnlyFileSystem::Sync(int) { return EROFS; }
-int ReadOnlyFileSystem::Close(int) { return EBADF; }
-int ReadOnlyFileSystem::Rename(const std::string&, const std::string&) { return EROFS; }
-int ReadOnlyFileSystem::Chmod(const std::string&, mode_t) { return EROFS; }
-int ReadOnlyFileSystem::Chown(const std::string&, uid_t, gid_t) { return EROFS; }
-int ReadOnlyFileSystem::Unlink(const std::string&) { return EROFS; }
-int ReadOnlyFileSystem::ListDir(const std::string& path, std::vector<DirEntry>& out) {
-    return inner_.ListDir(path, out);
-}
-int ReadOnlyFileSystem::RealPath(const std::string& path, std::string& out) {
-    return inner_.RealPath(path, out);
+
+int ReadOnlyFileSystem::OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) {
+    file = Handle();
+    return forWriting ? EROFS : inner_.OpenAt(dir, name, false, file);
 }
 
 }  // namespace solne

@@ -2,6 +2,8 @@
 // to inject failures, and the program's own folder.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +20,7 @@ struct FileStat {
     bool isRegular = false;  // a regular file, or a link to one
     bool isDir = false;
     bool isLink = false;     // the path itself is a symbolic link
+    uid_t linkUid = 0;       // owner of the link itself (isLink only)
     mode_t mode = 0;         // permission bits (07777) of the target
     uid_t uid = 0;
     gid_t gid = 0;
@@ -31,30 +34,116 @@ struct FileStat {
 struct DirEntry {
     std::string name;        // name inside the folder, as the file system holds it
     bool isRegular = false;  // a regular file or a link to one
+    bool isLink = false;     // the entry itself is a symbolic link
 };
 
+// An open file or folder: a descriptor on POSIX, a handle on Windows. The
+// file system that opened it is the only one that understands it.
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(intptr_t value) : value_(value) {}
+    intptr_t value() const { return value_; }
+    bool valid() const { return value_ != -1; }
+    bool operator==(const Handle&) const = default;
+
+private:
+    intptr_t value_ = -1;
+};
+
+// The largest data file or settings file the programs read: far beyond any
+// real board, small enough to hold in memory.
+constexpr size_t kMaxFileBytes = size_t(64) << 20;
+
+// Returned (as an errno value) for a symbolic link that leads out of the
+// board folder to a file of another account.
+constexpr int kForeignLink = 100001;
+// Returned for a fifo, device or socket where a regular file is expected.
+constexpr int kNotRegularFile = 100002;
+// Returned when a file was replaced by someone else between two steps.
+constexpr int kReplacedMeanwhile = 100003;
+
 // Every operation returns 0 on success or an errno value. Paths are in the
-// file system's own encoding (UTF-8 here).
+// file system's own encoding (UTF-8 here). Everything that changes a file
+// works on a handle the caller opened, and names inside a folder are taken
+// relative to a folder handle, so a path swapped for a link between two
+// steps cannot redirect a change. A name is never followed when it is a
+// symbolic link, except by the calls that say so.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    virtual int Stat(const std::string& path, FileStat& out) = 0;  // follows links
-    virtual int ReadFile(const std::string& path, std::string& out) = 0;
-    // Opens for writing. `exclusive` creates a new file (O_CREAT|O_EXCL), else
-    // an existing file is truncated (O_CREAT|O_TRUNC). `mode` applies on creation.
-    virtual int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) = 0;
-    virtual int Write(int fd, std::string_view data) = 0;  // writes all of it
-    virtual int Sync(int fd) = 0;                          // fsync
-    virtual int Close(int fd) = 0;
-    virtual int Rename(const std::string& from, const std::string& to) = 0;
-    virtual int Chmod(const std::string& path, mode_t mode) = 0;
-    virtual int Chown(const std::string& path, uid_t uid, gid_t gid) = 0;
-    virtual int Unlink(const std::string& path) = 0;
+    // ---------------------------------------------------------- by path
+    // Follows links; `isLink` and `linkUid` describe the path itself.
+    virtual int Stat(const std::string& path, FileStat& out) = 0;
+    // Reads a regular file (following links) without blocking on a fifo or
+    // device: anything else is kNotRegularFile (EISDIR for a folder). At most `limit`
+    // bytes: a longer file gives EFBIG with its first `limit` bytes in `out`.
+    // `st`, when given, receives what the opened file looked like.
+    virtual int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes,
+                         FileStat* st = nullptr) = 0;
     // Every entry of the folder but "." and ".."; dot names included.
     virtual int ListDir(const std::string& path, std::vector<DirEntry>& out) = 0;
     // The final target of a path that may be a symbolic link (realpath).
     virtual int RealPath(const std::string& path, std::string& out) = 0;
+
+    // ------------------------------------------------- folders and names
+    // Opens a folder (following a link in the path) to work inside it.
+    virtual int OpenFolder(const std::string& path, Handle& dir) = 0;
+    // The entry `name` of the folder itself, never followed.
+    virtual int StatAt(Handle dir, const std::string& name, FileStat& out) = 0;
+    // Creates a new file for writing (O_CREAT | O_EXCL | O_NOFOLLOW).
+    virtual int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) = 0;
+    // Opens an existing regular file for reading, or for reading and
+    // writing; never follows a link, never blocks, refuses anything but a
+    // regular file (kNotRegularFile).
+    virtual int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) = 0;
+    // Renames within one folder, replacing what `to` names.
+    virtual int RenameAt(Handle dir, const std::string& from, const std::string& to) = 0;
+    // Removes the name (a link itself, never its target).
+    virtual int UnlinkAt(Handle dir, const std::string& name) = 0;
+
+    // ------------------------------------------------------ open files
+    virtual int StatOf(Handle file, FileStat& out) = 0;  // fstat
+    // Appends to `out` up to `max` bytes from the current position; fewer at the end.
+    virtual int Read(Handle file, size_t max, std::string& out) = 0;
+    virtual int Write(Handle file, std::string_view data) = 0;  // writes all of it
+    virtual int Seek(Handle file, int64_t offset) = 0;         // from the start
+    virtual int Truncate(Handle file, int64_t size) = 0;
+    // Reserves room for `size` bytes without changing the content or the
+    // size; EOPNOTSUPP where the file system cannot.
+    virtual int Reserve(Handle file, int64_t size) = 0;
+    virtual int Sync(Handle fileOrFolder) = 0;  // fsync
+    virtual int Close(Handle fileOrFolder) = 0;
+
+    // --------------------------------- owner and mode (POSIX; no-ops elsewhere)
+    virtual int SetMode(Handle file, mode_t mode) = 0;            // fchmod
+    virtual int SetOwner(Handle file, uid_t uid, gid_t gid) = 0;  // fchown
+};
+
+// Closes a handle when it goes out of scope (a close error is lost: callers
+// that must see it call Release and close themselves).
+class ScopedHandle {
+public:
+    ScopedHandle(FileSystem& fs) : fs_(fs) {}
+    ~ScopedHandle() { reset(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    Handle& get() { return h_; }
+    Handle operator*() const { return h_; }
+    void reset() {
+        if (h_.valid()) fs_.Close(h_);
+        h_ = Handle();
+    }
+    Handle Release() {
+        Handle h = h_;
+        h_ = Handle();
+        return h;
+    }
+
+private:
+    FileSystem& fs_;
+    Handle h_;
 };
 
 // The real POSIX file system.
@@ -84,6 +173,14 @@ bool IsAbsolutePath(const std::string& path);
 // The folder that holds the running executable (from /proc/self/exe).
 std::string ProgramFolder();
 
+// The account the program runs as, and whether it is the administrator
+// (root), who may give files away.
+uid_t EffectiveUser();
+bool RunningAsRoot();
+// The running process's id, and whether a process of that id still runs.
+long CurrentProcessId();
+bool ProcessIsRunning(long pid);
+
 // A file system that reads through to another one and refuses every
 // operation that would change something (EROFS). The checker runs on it, so
 // it cannot write to the board folder whatever the code it calls does.
@@ -91,18 +188,29 @@ class ReadOnlyFileSystem : public FileSystem {
 public:
     explicit ReadOnlyFileSystem(FileSystem& inner) : inner_(inner) {}
 
-    int Stat(const std::string& path, FileStat& out) override;
-    int ReadFile(const std::string& path, std::string& out) override;
-    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override;
-    int Write(int fd, std::string_view data) override;
-    int Sync(int fd) override;
-    int Close(int fd) override;
-    int Rename(const std::string& from, const std::string& to) override;
-    int Chmod(const std::string& path, mode_t mode) override;
-    int Chown(const std::string& path, uid_t uid, gid_t gid) override;
-    int Unlink(const std::string& path) override;
-    int ListDir(const std::string& path, std::vector<DirEntry>& out) override;
-    int RealPath(const std::string& path, std::string& out) override;
+    int Stat(const std::string& path, FileStat& out) override { return inner_.Stat(path, out); }
+    int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes,
+                 FileStat* st = nullptr) override {
+        return inner_.ReadFile(path, out, limit, st);
+    }
+    int ListDir(const std::string& path, std::vector<DirEntry>& out) override { return inner_.ListDir(path, out); }
+    int RealPath(const std::string& path, std::string& out) override { return inner_.RealPath(path, out); }
+    int OpenFolder(const std::string& path, Handle& dir) override { return inner_.OpenFolder(path, dir); }
+    int StatAt(Handle dir, const std::string& name, FileStat& out) override { return inner_.StatAt(dir, name, out); }
+    int CreateAt(Handle, const std::string&, mode_t, Handle& file) override;
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override;
+    int RenameAt(Handle, const std::string&, const std::string&) override { return EROFS; }
+    int UnlinkAt(Handle, const std::string&) override { return EROFS; }
+    int StatOf(Handle file, FileStat& out) override { return inner_.StatOf(file, out); }
+    int Read(Handle file, size_t max, std::string& out) override { return inner_.Read(file, max, out); }
+    int Write(Handle, std::string_view) override { return EROFS; }
+    int Seek(Handle file, int64_t offset) override { return inner_.Seek(file, offset); }
+    int Truncate(Handle, int64_t) override { return EROFS; }
+    int Reserve(Handle, int64_t) override { return EROFS; }
+    int Sync(Handle) override { return EROFS; }
+    int Close(Handle h) override { return inner_.Close(h); }
+    int SetMode(Handle, mode_t) override { return EROFS; }
+    int SetOwner(Handle, uid_t, gid_t) override { return EROFS; }
 
 private:
     FileSystem& inner_;

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,42 @@ void FillStat(const struct stat& st, FileStat& out) {
     out.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + int64_t(st.st_mtim.tv_nsec);
 }
 
+int Fd(Handle h) { return int(h.value()); }
+int Result(int r) { return r == 0 ? 0 : errno; }
+
+// Checks that an opened descriptor is a regular file; closes it otherwise.
+int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        return err;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+    }
+    if (out) FillStat(st, *out);
+    file = Handle(fd);
+    return 0;
+}
+
+// Appends up to `max` bytes; stops early only at the end of the file.
+int ReadInto(int fd, size_t max, std::string& out) {
+    char buf[65536];
+    while (max > 0) {
+        ssize_t n = ::read(fd, buf, max < sizeof buf ? max : sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) break;
+        out.append(buf, size_t(n));
+        max -= size_t(n);
+    }
+    return 0;
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     int Stat(const std::string& path, FileStat& out) override {
@@ -35,66 +72,32 @@ public:
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) return errno;
         bool link = S_ISLNK(st.st_mode);
+        uid_t linkUid = st.st_uid;
         if (link && ::stat(path.c_str(), &st) != 0) return errno;
         FillStat(st, out);
         out.isLink = link;
+        out.linkUid = link ? linkUid : 0;
         return 0;
     }
 
-    // Reads through a stack buffer: no stat call, and only the bytes read are copied.
-    int ReadFile(const std::string& path, std::string& out) override {
+    // O_NONBLOCK: opening a fifo without a writer returns at once; the
+    // regular-file check then refuses it before any read.
+    int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
         out.clear();
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) return errno;
-        int err = 0;
-        char buf[65536];
-        for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                err = errno;
-                break;
-            }
-            if (n == 0) break;
-            out.append(buf, size_t(n));
+        Handle h;
+        if (int err = KeepIfRegular(fd, h, st); err != 0) return err;
+        int err = ReadInto(fd, limit, out);
+        if (err == 0 && out.size() == limit) {
+            char more;
+            ssize_t n;
+            while ((n = ::read(fd, &more, 1)) < 0 && errno == EINTR) {}
+            if (n > 0) err = EFBIG;
         }
         ::close(fd);
-        if (err != 0) out.clear();
+        if (err != 0 && err != EFBIG) out.clear();
         return err;
-    }
-
-    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override {
-        int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-        fd = ::open(path.c_str(), flags, mode);
-        return fd < 0 ? errno : 0;
-    }
-
-    int Write(int fd, std::string_view data) override {
-        while (!data.empty()) {
-            ssize_t n = ::write(fd, data.data(), data.size());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            data.remove_prefix(size_t(n));
-        }
-        return 0;
-    }
-
-    int Sync(int fd) override { return ::fsync(fd) == 0 ? 0 : errno; }
-    // close() is not retried: on Linux the descriptor is gone even after EINTR.
-    int Close(int fd) override { return ::close(fd) == 0 ? 0 : errno; }
-    int Rename(const std::string& from, const std::string& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-    }
-    int Chmod(const std::string& path, mode_t mode) override {
-        return ::chmod(path.c_str(), mode) == 0 ? 0 : errno;
-    }
-    int Chown(const std::string& path, uid_t uid, gid_t gid) override {
-        return ::chown(path.c_str(), uid, gid) == 0 ? 0 : errno;
-    }
-    int Unlink(const std::string& path) override {
-        return ::unlink(path.c_str()) == 0 ? 0 : errno;
     }
 
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override {
@@ -113,9 +116,16 @@ public:
             if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
             DirEntry entry;
             entry.name = e->d_name;
-            if (e->d_type == DT_REG) {
+            unsigned char type = e->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat st {};
+                if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : DT_DIR;
+            }
+            if (type == DT_REG) {
                 entry.isRegular = true;
-            } else if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            } else if (type == DT_LNK) {
+                entry.isLink = true;
                 struct stat st {};
                 entry.isRegular = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
             }
@@ -133,6 +143,88 @@ public:
         std::free(resolved);
         return 0;
     }
+
+    int OpenFolder(const std::string& path, Handle& dir) override {
+        dir = Handle();
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno;
+        dir = Handle(fd);
+        return 0;
+    }
+
+    int StatAt(Handle dir, const std::string& name, FileStat& out) override {
+        out = FileStat{};
+        struct stat st {};
+        if (::fstatat(Fd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+        FillStat(st, out);
+        if (S_ISLNK(st.st_mode)) {
+            out.isLink = true;
+            out.linkUid = st.st_uid;
+        }
+        return 0;
+    }
+
+    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override {
+        file = Handle();
+        int fd = ::openat(Fd(dir), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) return errno;
+        file = Handle(fd);
+        return 0;
+    }
+
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override {
+        file = Handle();
+        int flags = (forWriting ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        int fd = ::openat(Fd(dir), name.c_str(), flags);
+        if (fd < 0) return errno;
+        if (int err = KeepIfRegular(fd, file); err != 0) return err;
+        // Blocking from here on: a regular file never waits.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return 0;
+    }
+
+    int RenameAt(Handle dir, const std::string& from, const std::string& to) override {
+        return Result(::renameat(Fd(dir), from.c_str(), Fd(dir), to.c_str()));
+    }
+    int UnlinkAt(Handle dir, const std::string& name) override {
+        return Result(::unlinkat(Fd(dir), name.c_str(), 0));
+    }
+
+    int StatOf(Handle file, FileStat& out) override {
+        out = FileStat{};
+        struct stat st {};
+        if (::fstat(Fd(file), &st) != 0) return errno;
+        FillStat(st, out);
+        return 0;
+    }
+    int Read(Handle file, size_t max, std::string& out) override { return ReadInto(Fd(file), max, out); }
+    int Write(Handle file, std::string_view data) override {
+        while (!data.empty()) {
+            ssize_t n = ::write(Fd(file), data.data(), data.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            data.remove_prefix(size_t(n));
+        }
+        return 0;
+    }
+    int Seek(Handle file, int64_t offset) override {
+        return ::lseek(Fd(file), off_t(offset), SEEK_SET) < 0 ? errno : 0;
+    }
+    int Truncate(Handle file, int64_t size) override { return Result(::ftruncate(Fd(file), off_t(size))); }
+    int Reserve(Handle file, int64_t size) override {
+        if (size <= 0) return 0;
+        int r;
+        while ((r = ::fallocate(Fd(file), FALLOC_FL_KEEP_SIZE, 0, off_t(size))) != 0 && errno == EINTR) {}
+        if (r == 0) return 0;
+        return errno == ENOSYS ? EOPNOTSUPP : errno;
+    }
+    int Sync(Handle h) override { return Result(::fsync(Fd(h))); }
+    // close() is not retried: on Linux the descriptor is gone even after EINTR.
+    int Close(Handle h) override { return Result(::close(Fd(h))); }
+    int SetMode(Handle file, mode_t mode) override { return Result(::fchmod(Fd(file), mode)); }
+    int SetOwner(Handle file, uid_t uid, gid_t gid) override { return Result(::fchown(Fd(file), uid, gid)); }
 };
 
 }  // namespace
@@ -140,6 +232,14 @@ public:
 FileSystem& RealFileSystem() {
     static PosixFileSystem fs;
     return fs;
+}
+
+uid_t EffectiveUser() { return ::geteuid(); }
+bool RunningAsRoot() { return ::geteuid() == 0; }
+long CurrentProcessId() { return long(::getpid()); }
+bool ProcessIsRunning(long pid) {
+    if (pid <= 0) return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 std::string ProgramFolder() {

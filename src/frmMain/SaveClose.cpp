@@ -23,12 +23,20 @@ void frmMain::Form_Unload(bool& cancel) {
 }
 
 // Another administrator, a script or a second editor may have changed the
-// data files since they were loaded: ask before overwriting them.
+// data files, or the display names in the per-user files, since they were
+// loaded: ask before overwriting them. Per-user files are listed up to ten,
+// then counted.
 bool frmMain::OverwriteConfirmed() {
+    constexpr size_t kListedPerUserFiles = 10;
     std::vector<std::string> changed = FilesChangedOutside(fs_, paths_, userSnapshot_, groupSnapshot_);
     if (changed.empty()) return true;
     std::string text = "次のファイルが、読み込んだ後に他のプログラムによって変更されています。\r\n";
-    for (const std::string& name : changed) text += name + "\r\n";
+    size_t perUser = 0;
+    for (const std::string& name : changed) {
+        if (name.starts_with("user/") && ++perUser > kListedPerUserFiles) continue;
+        text += name + "\r\n";
+    }
+    if (perUser > kListedPerUserFiles) text += "ほか " + std::to_string(perUser - kListedPerUserFiles) + " 件\r\n";
     text += "\r\n上書きして保存しますか？";
     return dialogs_.MsgBox(text, MsgIcon::Warning, MsgButtons::YesNo, MsgAnswer::No, kAppTitle) ==
            MsgAnswer::Yes;

@@ -4,6 +4,8 @@
 #include <cerrno>
 
 #include "Define/Cp932.h"
+#include "store/LinkRule.h"
+#include "store/SafeWrite.h"
 #include "store/UserFolder.h"
 
 namespace solne {
@@ -14,12 +16,21 @@ constexpr const char* kUnreadable = "ファイルを読み込めません";
 constexpr const char* kNotCp932 = "コードページ932(Shift_JIS)として読めないバイトがあります";
 constexpr const char* kTooManyLines = "行が多すぎます(最大32,767行)";
 constexpr const char* kUnsafeId = "ユーザーIDに「/」「\\」またはNUL文字が含まれています";
+constexpr const char* kNotRegular = "通常のファイルではありません（FIFO、デバイス、フォルダなど）";
+constexpr const char* kTooLarge = "ファイルが大きすぎます（上限 64 MiB）";
+
+// How much of a per-user file the load reads: its first lines are all it
+// needs, and the save copies the rest from the file itself.
+constexpr size_t kPerUserHeadBytes = 64 * 1024;
 
 LoadError ErrorAt(const std::string& file, int line, std::string problem) {
     return LoadError{file, line, std::move(problem)};
 }
 
 LoadError ReadError(const std::string& file, int err) {
+    if (err == kForeignLink) return ErrorAt(file, 0, ErrnoText(err));
+    if (err == kNotRegularFile || err == EISDIR) return ErrorAt(file, 0, kNotRegular);
+    if (err == EFBIG) return ErrorAt(file, 0, kTooLarge);
     return ErrorAt(file, 0, std::string(kUnreadable) + "(" + ErrnoText(err) + ")");
 }
 
@@ -37,14 +48,20 @@ int LineOfOffset(std::string_view s, size_t offset) {
 }
 
 // Reads a whole data file ("user.txt" or "group.txt") as UTF-8 field lines.
-std::optional<LoadError> ReadDataFile(FileSystem& fs, const std::string& path,
+// A link is followed under the link rule; an interrupted rewrite reads as
+// the old content its journal keeps.
+std::optional<LoadError> ReadDataFile(FileSystem& fs, const std::string& root, const std::string& path,
                                       std::vector<FieldLine>& lines, FileSnapshot& snapshot) {
+    std::string target;
+    int err = FollowLink(fs, root, path, target);
+    if (err != 0) return ReadError(path, err);
     FileStat st;
-    int err = fs.Stat(path, st);
-    if (err != 0) return ReadError(path, err);
+    if ((err = fs.Stat(target, st)) != 0) return ReadError(path, err);
+    if (!st.isRegular) return ErrorAt(path, 0, kNotRegular);
     std::string bytes;
-    err = fs.ReadFile(path, bytes);
+    err = ReadCurrentContent(fs, target, bytes, kMaxFileBytes);
     if (err != 0) return ReadError(path, err);
+    st.size = int64_t(bytes.size());
     snapshot = SnapshotOf(true, st, bytes);
 
     std::string text;
@@ -86,9 +103,10 @@ struct GroupFile {
     }
 };
 
-std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& path, GroupFile& out) {
+std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& root, const std::string& path,
+                                       GroupFile& out) {
     std::vector<FieldLine> lines;
-    if (auto e = ReadDataFile(fs, path, lines, out.snapshot)) return e;
+    if (auto e = ReadDataFile(fs, root, path, lines, out.snapshot)) return e;
     out.records.reserve(lines.size());
     for (auto& line : lines) {
         if (auto e = CheckFieldCount(path, line, 2)) return e;
@@ -104,16 +122,24 @@ std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& path, 
 
 // A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
 // as bytes. Missing lines read as empty.
-std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& path, UserInfo& user,
-                                         UserSource& source) {
+std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root, const UserFolderIndex& folder,
+                                         const std::string& name, UserInfo& user, UserSource& source,
+                                         NameLineHashes& nameLines) {
+    const std::string path = JoinPath(folder.Folder(), name);
+    std::string target = path;
+    const bool isLink = folder.IsLink(name);
+    if (isLink) {
+        if (int err = FollowLink(fs, root, path, target); err != 0) return ReadError(path, err);
+    }
     std::string bytes;
-    int err = fs.ReadFile(path, bytes);
-    if (err != 0) return ReadError(path, err);
+    int err = ReadCurrentContent(fs, target, bytes, kPerUserHeadBytes, isLink || (folder.MayHoldJournals() && folder.Has(JournalName(name))));
+    if (err != 0 && err != EFBIG) return ReadError(path, err);
 
     std::string_view rest(bytes);
     std::string_view line[3];
     for (auto& l : line) l = TakeLine(rest).text;
 
+    nameLines[name] = HashBytes(line[0]);
     std::string nameLine;
     if (!Cp932ToUtf8(line[0], nameLine)) return ErrorAt(path, 1, kNotCp932);
     size_t eq = nameLine.find('=');
@@ -132,14 +158,19 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& path
 std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, const GroupFile& groups,
                                    LoadedBoard& board) {
     std::vector<FieldLine> lines;
-    if (auto e = ReadDataFile(fs, paths.UserFilePath, lines, board.userFile)) return e;
+    if (auto e = ReadDataFile(fs, paths.InstalledPath, paths.UserFilePath, lines, board.userFile)) return e;
 
     UserFolderIndex folder;
+    std::string folderTarget;
+    if (int err = FollowLink(fs, paths.InstalledPath, paths.UserFolder(), folderTarget); err == kForeignLink)
+        return ErrorAt(paths.UserFolder(), 0, ErrnoText(err));
     if (int err = folder.Build(fs, paths.UserFolder()); err != 0)
         return ErrorAt(paths.UserFolder(), 0, "フォルダの一覧を読み込めません(" + ErrnoText(err) + ")");
 
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
+    auto nameLines = std::make_shared<NameLineHashes>();
+    nameLines->reserve(lines.size());
     for (auto& line : lines) {
         if (auto e = CheckFieldCount(paths.UserFilePath, line, 3)) return e;
         UserInfo user;
@@ -153,7 +184,8 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         if (auto match = folder.Find(UserFileName(user.UserId))) {
             source.perUserFile = match->name;
             source.caseOnly = match->caseOnly;
-            if (auto e = ReadPerUserFile(fs, JoinPath(folder.Folder(), match->name), user, source)) return e;
+            if (auto e = ReadPerUserFile(fs, paths.InstalledPath, folder, match->name, user, source, *nameLines))
+                return e;
         }
         if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;
 
@@ -164,6 +196,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         board.Users.emplace_back();
         board.userSources.emplace_back();
     }
+    board.userFile.nameLines = std::move(nameLines);
     return std::nullopt;
 }
 
@@ -184,7 +217,7 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
-    if (auto e = ReadGroupFile(fs, paths.GroupFilePath, groups)) return e;
+    if (auto e = ReadGroupFile(fs, paths.InstalledPath, paths.GroupFilePath, groups)) return e;
     if (auto e = LoadUsers(fs, paths, groups, board)) return e;
     LoadGroups(groups, board);
     out = std::move(board);

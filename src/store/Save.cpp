@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "store/FieldReader.h"
+#include "store/LinkRule.h"
 #include "store/SafeWrite.h"
 #include "store/SaveSteps.h"
 #include "store/TextRules.h"
@@ -136,6 +137,7 @@ PerUserContent PerUserFileContent(const std::string& nameLine, const std::string
 struct UserFile {
     std::string name;     // its name in the per-user folder
     bool existed = false;
+    bool isLink = false;  // a symbolic link (followed under the link rule)
     size_t lastSlot = 0;
     std::vector<size_t> slots;
 };
@@ -160,11 +162,13 @@ UserFilePlan PlanUserFiles(FileSystem& fs, const UserFolderIndex* index, const s
         }
         std::string name = UserFileName(users[i].UserId);
         bool existed = false;
+        bool isLink = !index;  // unknown without a listing: looked at
         if (index) {
             if (auto match = index->Find(name)) {
                 name = match->name;
                 existed = true;
             }
+            isLink = index->IsLink(name);
         } else {
             // A file that cannot be examined counts as existing: reading it
             // then fails and is reported, and nothing replaces it unread.
@@ -173,7 +177,7 @@ UserFilePlan PlanUserFiles(FileSystem& fs, const UserFolderIndex* index, const s
             existed = err == 0 ? st.isRegular : err != ENOENT;
         }
         auto [it, added] = byName.emplace(name, plan.files.size());
-        if (added) plan.files.push_back(UserFile{name, existed, i, {}});
+        if (added) plan.files.push_back(UserFile{name, existed, isLink, i, {}});
         UserFile& f = plan.files[it->second];
         f.lastSlot = i;
         f.slots.push_back(i);
@@ -240,28 +244,69 @@ std::vector<std::string> PruneCandidates(FileSystem& fs, const std::string& fold
 
 // Writes every planned per-user file whose bytes change, and records in
 // each slot the status and plan lines its file now holds.
-void WriteUserFiles(FileSystem& fs, const std::string& folder, const UserFilePlan& plan,
-                    const Prepared& prepared, UserTable& users, std::vector<SaveFailure>& failures) {
+void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& folder,
+                    const std::string& folderTarget, const UserFolderIndex* index, const UserFilePlan& plan,
+                    const Prepared& prepared, UserTable& users, NameLineHashes* nameLines,
+                    std::vector<SaveFailure>& failures) {
+    // With a listing, the folder is opened once for all the plain files in it.
+    ScopedHandle dir(fs);
+    if (index && !folderTarget.empty()) fs.OpenFolder(folderTarget, dir.get());
     std::string current;
     for (const UserFile& f : plan.files) {
         std::string path = JoinPath(folder, f.name);
         bool exists = f.existed;
-        if (exists) {
-            int err = fs.ReadFile(path, current);
-            if (err == ENOENT) {
-                exists = false;  // removed since the folder was listed
-            } else if (err != 0) {
-                failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
-                continue;
+        PerUserContent c;
+        // The board may write a status line while the save works on the
+        // file: the file is looked at once more right before it is replaced
+        // (size, time, identity), and rebuilt from its new bytes when it
+        // changed, a few times at most.
+        bool failed = false;
+        for (int attempt = 0;; ++attempt) {
+            std::string target = path;
+            FileStat before;
+            if (exists) {
+                int err = f.isLink ? FollowLink(fs, root, path, target) : 0;
+                if (err == kForeignLink) {
+                    failures.push_back(SaveFailure{path, step::kLink, ErrnoText(err)});
+                    failed = true;
+                    break;
+                }
+                // The listing tells whether a journal lies beside a plain file.
+                const bool lookForJournal = f.isLink || !index || (index->MayHoldJournals() && index->Has(JournalName(f.name)));
+                if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal, &before);
+                if (err == ENOENT) {
+                    exists = false;  // removed since the folder was listed
+                } else if (err != 0) {
+                    failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
+                    failed = true;
+                    break;
+                }
             }
+            c = PerUserFileContent(prepared.nameLines[f.lastSlot], exists ? &current : nullptr);
+            if (!exists || c.bytes == current || attempt == 3) break;
+            FileStat now;
+            if (int err = fs.Stat(target, now); err != 0) {
+                failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
+                failed = true;
+                break;
+            }
+            if (now.size == before.size && now.mtimeNs == before.mtimeNs && now.ino == before.ino) break;
         }
-        PerUserContent c = PerUserFileContent(prepared.nameLines[f.lastSlot], exists ? &current : nullptr);
+        if (failed) continue;
         if (!exists || c.bytes != current) {
             std::string step;
-            if (int err = ReplaceFile(fs, path, c.bytes, false, step); err != 0) {
+            const bool plain = dir.get().valid() && !f.isLink;
+            const bool lookForJournal = !index || (index->MayHoldJournals() && index->Has(JournalName(f.name)));
+            if (int err = plain ? ReplaceFileIn(fs, *dir, f.name, lookForJournal, false, c.bytes, false, step)
+                                : ReplaceFile(fs, root, path, c.bytes, false, step);
+                err != 0) {
                 failures.push_back(SaveFailure{path, step, ErrnoText(err)});
                 continue;
             }
+        }
+        if (nameLines) {
+            std::string_view line(prepared.nameLines[f.lastSlot]);
+            (*nameLines)[f.name] = HashBytes(TakeLine(line).text);
         }
         for (size_t slot : f.slots) {
             users[slot].StatusLine = c.status;
@@ -272,35 +317,68 @@ void WriteUserFiles(FileSystem& fs, const std::string& folder, const UserFilePla
 
 // ------------------------------------------------- "user.txt", "group.txt"
 
-// "normal": gives the owner write permission back. Fails when the file is
-// missing, is no regular file, or its mode cannot be changed.
-int SetNormal(FileSystem& fs, const std::string& path, mode_t& mode) {
+// A data file opened to change its mode (a link followed under the link
+// rule), with the mode of the folder that holds it.
+struct AttributeTarget {
+    ScopedHandle file;
     FileStat st;
-    if (int err = fs.Stat(path, st); err != 0) return err;
-    if (!st.isRegular) return st.isDir ? EISDIR : EINVAL;
-    mode = st.mode | S_IWUSR;
-    return mode == st.mode ? 0 : fs.Chmod(path, mode);
+    FileStat folder;
+    explicit AttributeTarget(FileSystem& fs) : file(fs) {}
+};
+
+int OpenForAttributes(FileSystem& fs, const std::string& root, const std::string& path, AttributeTarget& t) {
+    std::string target;
+    if (int err = FollowLink(fs, root, path, target); err != 0) return err;
+    ScopedHandle dir(fs);
+    if (int err = fs.OpenFolder(FolderOf(target), dir.get()); err != 0) return err;
+    if (int err = fs.StatOf(*dir, t.folder); err != 0) return err;
+    if (int err = fs.OpenAt(*dir, NameOf(target), false, t.file.get()); err != 0) return err;
+    return fs.StatOf(*t.file, t.st);
 }
 
-// "read-only": removes every write permission bit.
-int SetReadOnly(FileSystem& fs, const std::string& path, mode_t mode) {
-    return fs.Chmod(path, mode & ~mode_t(0222));
+// Whether the mode of this file is this account's to change. A file of
+// another account keeps its mode (only root or its owner may change it),
+// and that is no failure.
+bool OwnsMode(const FileStat& st) { return RunningAsRoot() || st.uid == EffectiveUser(); }
+
+// "normal": gives the owner's write permission back, and the group's where
+// the folder holding the file is writable by the file's group, so a board
+// shared by a group stays writable for every member. Never grants more than
+// the file and its folder already do. Fails when the file is missing, is no
+// regular file, or its mode cannot be changed.
+int SetNormal(FileSystem& fs, const std::string& root, const std::string& path, mode_t& mode) {
+    AttributeTarget t(fs);
+    if (int err = OpenForAttributes(fs, root, path, t); err != 0) return err;
+    mode = t.st.mode;
+    if (!OwnsMode(t.st)) return 0;
+    mode |= S_IWUSR;
+    if ((t.folder.mode & S_IWGRP) && t.folder.gid == t.st.gid) mode |= S_IWGRP;
+    return mode == t.st.mode ? 0 : fs.SetMode(*t.file, mode);
+}
+
+// "read-only": removes every write permission bit of a file this account owns.
+int SetReadOnly(FileSystem& fs, const std::string& root, const std::string& path) {
+    AttributeTarget t(fs);
+    if (int err = OpenForAttributes(fs, root, path, t); err != 0) return err;
+    if (!OwnsMode(t.st)) return 0;
+    mode_t mode = t.st.mode & ~mode_t(0222);
+    return mode == t.st.mode ? 0 : fs.SetMode(*t.file, mode);
 }
 
 // Writes "user.txt" or "group.txt": normal, replace (flushed to disk),
 // read-only. A file that cannot be set to normal is skipped. Returns whether
 // the new content was written.
-bool WriteDataFile(FileSystem& fs, const std::string& path, const std::string& content,
+bool WriteDataFile(FileSystem& fs, const std::string& root, const std::string& path, const std::string& content,
                    FileSnapshot* snapshot, std::vector<SaveFailure>& failures) {
     mode_t mode = 0;
-    if (int err = SetNormal(fs, path, mode); err != 0) {
-        failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(err)});
+    if (int err = SetNormal(fs, root, path, mode); err != 0) {
+        failures.push_back(SaveFailure{path, err == kForeignLink ? step::kLink : step::kAttributes, ErrnoText(err)});
         return false;
     }
     std::string step;
-    int err = ReplaceFile(fs, path, content, true, step);
+    int err = ReplaceFile(fs, root, path, content, true, step);
     if (err != 0) failures.push_back(SaveFailure{path, step, ErrnoText(err)});
-    if (int ro = SetReadOnly(fs, path, mode); ro != 0)
+    if (int ro = SetReadOnly(fs, root, path); ro != 0)
         failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(ro)});
     if (err != 0) return false;
     if (snapshot) {
@@ -347,32 +425,64 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         return report;
     }
 
-    // 1. "user.txt".
-    const bool userTxtWritten = WriteDataFile(fs, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
+    const std::string& root = paths.InstalledPath;
+    RemoveStaleTemporaryFiles(fs, root);
 
-    // 2. Every per-user file.
+    // 1. "user.txt".
+    std::shared_ptr<const NameLineHashes> rememberedNames = userSnapshot ? userSnapshot->nameLines : nullptr;
+    const bool userTxtWritten =
+        WriteDataFile(fs, root, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
+    if (userSnapshot) userSnapshot->nameLines = rememberedNames;
+
+    // 2. Every per-user file. A per-user folder that is a link another
+    // account planted to lead out of the board is not entered at all.
     const std::string folder = paths.UserFolder();
+    std::string folderTarget;
+    int folderErr = FollowLink(fs, root, folder, folderTarget);
+    if (folderErr == kForeignLink) {
+        failures.push_back(SaveFailure{folder, step::kLink, ErrnoText(folderErr)});
+        WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+        return report;
+    }
+    if (folderErr != 0 && folderErr != ENOENT)
+        failures.push_back(SaveFailure{folder, step::kInfo, ErrnoText(folderErr)});
     UserFolderIndex index;
     const int listErr = index.Build(fs, folder);
     if (listErr != 0) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(listErr)});
+    if (listErr == 0 && folderErr == 0) RemoveStaleTemporaryFiles(fs, folderTarget, &index.Entries());
     UserFilePlan plan = PlanUserFiles(fs, listErr == 0 ? &index : nullptr, folder, users);
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(SaveFailure{UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId});
-    WriteUserFiles(fs, folder, plan, prepared, users, failures);
+    // The name lines as written replace those remembered (a copy: other
+    // holders of the snapshot keep theirs).
+    std::shared_ptr<NameLineHashes> nameLines;
+    if (userSnapshot)
+        nameLines = std::make_shared<NameLineHashes>(rememberedNames ? *rememberedNames : NameLineHashes());
+    WriteUserFiles(fs, root, folder, folderErr == 0 ? folderTarget : std::string(), listErr == 0 ? &index : nullptr,
+                   plan, prepared, users, nameLines.get(), failures);
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it
-    // would delete, so it waits for a "user.txt" that was written.
+    // would delete, so it waits for a "user.txt" that was written. Names
+    // are removed through the folder's handle: a link goes, never its target.
     if (!userTxtWritten) {
         failures.push_back(SaveFailure{folder, step::kPrune, kPruneSkipped});
-    } else if (listErr == 0) {
-        for (auto& name : PruneCandidates(fs, folder, index.Entries(), KeptNames(plan), &failures)) {
-            std::string path = JoinPath(folder, name);
-            if (int err = fs.Unlink(path); err != 0) failures.push_back(SaveFailure{path, step::kDelete, ErrnoText(err)});
+    } else if (listErr == 0 && folderErr == 0) {
+        std::vector<std::string> doomed = PruneCandidates(fs, folder, index.Entries(), KeptNames(plan), &failures);
+        ScopedHandle dir(fs);
+        int err = doomed.empty() ? 0 : fs.OpenFolder(folderTarget, dir.get());
+        if (err != 0) failures.push_back(SaveFailure{folder, step::kPrune, ErrnoText(err)});
+        for (size_t i = 0; err == 0 && i < doomed.size(); ++i) {
+            if (int e = fs.UnlinkAt(*dir, doomed[i]); e != 0)
+                failures.push_back(SaveFailure{JoinPath(folder, doomed[i]), step::kDelete, ErrnoText(e)});
+            else if (nameLines)
+                nameLines->erase(doomed[i]);
         }
     }
 
+    if (userSnapshot) userSnapshot->nameLines = std::move(nameLines);
+
     // 4. "group.txt".
-    WriteDataFile(fs, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
     return report;
 }
 

@@ -10,6 +10,7 @@
 #include "Define/Cp932.h"
 #include "Define/Profile.h"
 #include "store/FieldReader.h"
+#include "store/LinkRule.h"
 #include "store/SafeWrite.h"
 #include "store/UserFolder.h"
 
@@ -222,7 +223,9 @@ int WriteProfileString(FileSystem& fs, const std::string& file, const std::strin
         out.append(key).append("=").append(encodedValue).append("\r\n");
     }
     std::string failedStep;
-    return ReplaceFile(fs, file, out, true, failedStep);
+    // Links are followed only inside the program's folder or to a file of
+    // the link's own account.
+    return ReplaceFile(fs, FolderOf(file), file, out, true, failedStep);
 }
 
 std::string ReadSetting(FileSystem& fs, const std::string& file, const std::string& section,

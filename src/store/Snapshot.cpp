@@ -1,9 +1,19 @@
 // Snapshots of the data files, and the test for changes made outside.
 #include "store/Snapshot.h"
 
+#include <algorithm>
 #include <cerrno>
 
+#include "store/FieldReader.h"
+#include "store/LinkRule.h"
+#include "store/SafeWrite.h"
+
 namespace solne {
+
+namespace {
+// How much of a per-user file the comparison reads: its first line.
+constexpr size_t kNameLineBytes = 64 * 1024;
+}  // namespace
 
 uint64_t HashBytes(std::string_view bytes) {
     uint64_t h = 14695981039346656037ull;
@@ -31,7 +41,7 @@ bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot&
     if (err == ENOENT) return known.exists;
     if (err != 0 || !st.isRegular || !known.exists) return true;
     std::string content;
-    if (fs.ReadFile(path, content) != 0) return true;
+    if (ReadCurrentContent(fs, path, content, kMaxFileBytes) != 0) return true;
     return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
 }
 }  // namespace
@@ -42,6 +52,23 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
     std::vector<std::string> changed;
     if (ChangedOutside(fs, paths.UserFilePath, userFile)) changed.push_back("user.txt");
     if (ChangedOutside(fs, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
+    if (userFile.nameLines) {
+        // In name order, so the question lists them the same way each time.
+        std::vector<std::string> names;
+        std::string head;
+        const std::string folder = paths.UserFolder();
+        for (const auto& [name, hash] : *userFile.nameLines) {
+            const std::string path = JoinPath(folder, name);
+            std::string target;
+            int err = FollowLink(fs, paths.InstalledPath, path, target);
+            if (err == 0) err = ReadCurrentContent(fs, target, head, kNameLineBytes);
+            if (err == EFBIG) err = 0;
+            std::string_view rest(head);
+            if (err != 0 || HashBytes(TakeLine(rest).text) != hash) names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        for (auto& n : names) changed.push_back("user/" + n);
+    }
     return changed;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -12,20 +14,33 @@
 
 namespace solne {
 
+// The first line of every per-user file, as loaded or last written, by the
+// file's name in the per-user folder (a hash of the line's bytes).
+using NameLineHashes = std::unordered_map<std::string, uint64_t>;
+
 struct FileSnapshot {
     bool exists = false;
     int64_t size = 0;
     int64_t mtimeNs = 0;
     uint64_t hash = 0;
-    bool operator==(const FileSnapshot&) const = default;
+    // Only in the snapshot of "user.txt": the name lines of the per-user
+    // files, so that a name a second editor changed is noticed too. Shared
+    // between copies; not part of the comparison.
+    std::shared_ptr<const NameLineHashes> nameLines;
+    bool operator==(const FileSnapshot& o) const {
+        return exists == o.exists && size == o.size && mtimeNs == o.mtimeNs && hash == o.hash;
+    }
 };
 
 FileSnapshot SnapshotOf(bool exists, const FileStat& st, std::string_view content);
 uint64_t HashBytes(std::string_view bytes);  // FNV-1a 64
 
 // The names ("user.txt", "group.txt") of the data files that differ from
-// what was loaded or last written: removed, created, or other content. A
-// file that cannot be read counts as changed.
+// what was loaded or last written: removed, created, or other content; then
+// "user/NAME" for every per-user file whose first line (the display name)
+// differs from the one the snapshot of "user.txt" remembers, or that is
+// gone. Later lines (status, plan) do not count: the save keeps them from
+// the file. A file that cannot be read counts as changed.
 std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
                                              const FileSnapshot& userFile,
                                              const FileSnapshot& groupFile);

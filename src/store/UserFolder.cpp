@@ -11,13 +11,22 @@ int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
     exact_.clear();
     folded_.clear();
     foldedBuilt_ = false;
+    mayHoldJournals_ = false;
     int err = fs.ListDir(folder, entries_);
     if (err == ENOENT) return 0;
     if (err != 0) return err;
     exact_.reserve(entries_.size());
     for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].isRegular) exact_.emplace(entries_[i].name, i);
+        if (entries_[i].isRegular) {
+            exact_.emplace(entries_[i].name, i);
+            mayHoldJournals_ |= entries_[i].name.starts_with('.') && entries_[i].name.ends_with("journal");
+        }
     return 0;
+}
+
+bool UserFolderIndex::IsLink(const std::string& name) const {
+    auto it = exact_.find(name);
+    return it != exact_.end() && entries_[it->second].isLink;
 }
 
 std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& fileName) const {

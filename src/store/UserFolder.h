@@ -37,6 +37,14 @@ public:
     // included), else the single case-insensitive match, else nullopt.
     std::optional<Match> Find(const std::string& fileName) const;
 
+    // Whether the listing holds a regular file of exactly this name, and
+    // whether that name is a symbolic link.
+    bool Has(const std::string& name) const { return exact_.contains(name); }
+    // Whether any entry looks like the journal of an interrupted rewrite
+    // (".NAME.solne-journal"): without one, no file needs the look.
+    bool MayHoldJournals() const { return mayHoldJournals_; }
+    bool IsLink(const std::string& name) const;
+
     const std::vector<DirEntry>& Entries() const { return entries_; }
     const std::string& Folder() const { return folder_; }
 
@@ -47,6 +55,7 @@ private:
     // Lower-case name to regular files; built on the first lookup that needs it.
     mutable std::unordered_map<std::string, std::vector<size_t>> folded_;
     mutable bool foldedBuilt_ = false;
+    bool mayHoldJournals_ = false;
 };
 
 }  // namespace solne

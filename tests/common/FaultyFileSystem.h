@@ -15,7 +15,13 @@
 
 namespace solne::test {
 
-enum class FsOp { Stat, ReadFile, OpenWrite, Write, Sync, Close, Rename, Chmod, Chown, Unlink, ListDir, RealPath };
+// Kinds of operations. OpenWrite is any open for writing (a new file or a
+// rewrite in place); OpenRead an open of a file by handle for reading;
+// Rename, Unlink, Chmod and Chown are their handle-based forms.
+enum class FsOp {
+    Stat, ReadFile, ListDir, RealPath, OpenFolder, StatAt, OpenWrite, OpenRead, Rename, Unlink,
+    StatOf, Read, Write, Seek, Truncate, Reserve, Sync, Close, Chmod, Chown
+};
 
 const char* FsOpName(FsOp op);
 
@@ -23,7 +29,7 @@ class FaultyFileSystem : public FileSystem {
 public:
     struct Call {
         FsOp op;
-        std::string path;  // for Write, Sync and Close: the path the file was opened with
+        std::string path;  // for handle operations: the path the handle was opened with
         int result;        // 0 or the errno returned
     };
 
@@ -37,6 +43,12 @@ public:
     // Fails every operation of kind `op` whose path holds `pathPart` ("" for
     // any path) with `err`; `times` limits how many (-1: no limit).
     void FailKind(FsOp op, int err = EIO, std::string pathPart = "", int times = -1);
+    // Plays another account that owns the folder: right before the k-th
+    // operation, the file it works on (the path of its handle or its name)
+    // is replaced by a symbolic link to `linkTarget`, owned by `linkOwner`
+    // (when running as root). SwappedPath() tells which path it was ("" when none).
+    void SwapForLinkBeforeNth(int k, std::string linkTarget, uid_t linkOwner = 0);
+    const std::string& SwappedPath() const { return swapped_; }
     // Forgets the faults, the count and the record.
     void Reset();
 
@@ -48,17 +60,26 @@ public:
     std::string FailedCalls() const;
 
     int Stat(const std::string& path, FileStat& out) override;
-    int ReadFile(const std::string& path, std::string& out) override;
-    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override;
-    int Write(int fd, std::string_view data) override;
-    int Sync(int fd) override;
-    int Close(int fd) override;
-    int Rename(const std::string& from, const std::string& to) override;
-    int Chmod(const std::string& path, mode_t mode) override;
-    int Chown(const std::string& path, uid_t uid, gid_t gid) override;
-    int Unlink(const std::string& path) override;
+    int ReadFile(const std::string& path, std::string& out, size_t limit = kMaxFileBytes,
+                 FileStat* st = nullptr) override;
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override;
     int RealPath(const std::string& path, std::string& out) override;
+    int OpenFolder(const std::string& path, Handle& dir) override;
+    int StatAt(Handle dir, const std::string& name, FileStat& out) override;
+    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override;
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override;
+    int RenameAt(Handle dir, const std::string& from, const std::string& to) override;
+    int UnlinkAt(Handle dir, const std::string& name) override;
+    int StatOf(Handle file, FileStat& out) override;
+    int Read(Handle file, size_t max, std::string& out) override;
+    int Write(Handle file, std::string_view data) override;
+    int Seek(Handle file, int64_t offset) override;
+    int Truncate(Handle file, int64_t size) override;
+    int Reserve(Handle file, int64_t size) override;
+    int Sync(Handle h) override;
+    int Close(Handle h) override;
+    int SetMode(Handle file, mode_t mode) override;
+    int SetOwner(Handle file, uid_t uid, gid_t gid) override;
 
 private:
     struct KindFault {
@@ -70,6 +91,9 @@ private:
     // Records the call; returns the errno to fail it with, or 0 to go on.
     int Begin(FsOp op, const std::string& path);
     int End(int result);
+    std::string PathOf(Handle h) const;
+    std::string PathAt(Handle dir, const std::string& name) const;
+    void Opened(Handle h, const std::string& path);
 
     FileSystem& inner_;
     int failNth_ = 0;
@@ -77,7 +101,11 @@ private:
     std::function<int(FsOp)> failNthErrFor_;
     std::vector<KindFault> kindFaults_;
     std::vector<Call> calls_;
-    std::unordered_map<int, std::string> openPaths_;  // fd -> path
+    std::unordered_map<intptr_t, std::string> openPaths_;  // handle -> path
+    int swapNth_ = 0;
+    std::string swapTarget_;
+    uid_t swapOwner_ = 0;
+    std::string swapped_;
 };
 
 }  // namespace solne::test

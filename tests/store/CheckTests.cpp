@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -310,6 +311,53 @@ TEST(CheckLoadError, MissingFolderOrFileExitsTwo) {
     EXPECT_EQ(noGroups.exitCode, 2);
     EXPECT_NE(noGroups.err.find(dir / "board/group.txt"), std::string::npos) << noGroups.err;
     EXPECT_FALSE(solne::test::PathExists(dir / "board/group.txt"));
+}
+
+// Odd files in the place of a data file or a per-user file: a fifo, a
+// device, a file too large to be a board, a link another account planted.
+// The checker neither waits nor fills memory, and names the file.
+TEST(CheckLoadError, OddFilesAreNamedAtOnce) {
+    TempDir dir;
+    struct Odd {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* problem;
+    };
+    const std::vector<Odd> odds = {
+        {"user.txt", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, "通常のファイルではありません"},
+        {"group.txt", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, "通常のファイルではありません"},
+        {"user.txt", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
+         "通常のファイルではありません"},
+        {"group.txt",
+         [](const std::string& p) {
+             WriteBytes(p, SjisLines({"1,営業"}));
+             ASSERT_EQ(::truncate(p.c_str(), (off_t(64) << 20) + 1), 0);  // sparse: costs no disk
+         },
+         "ファイルが大きすぎます（上限 64 MiB）"},
+        {"user/u2.txt",
+         [&](const std::string& p) {
+             if (::geteuid() != 0) return;
+             ASSERT_EQ(::symlink("/proc/self/cmdline", p.c_str()), 0);
+             ASSERT_EQ(::lchown(p.c_str(), 4242, 4242), 0);
+         },
+         "リンク先がフォルダの外にあり"},
+    };
+    for (const Odd& odd : odds) {
+        SCOPED_TRACE(odd.name);
+        const std::string board = dir / "board";
+        fs::remove_all(board);
+        WriteBytes(board + "/user.txt", SjisLines({"u1,pw,1", "u2,pw,1"}));
+        WriteBytes(board + "/group.txt", SjisLines({"1,営業"}));
+        WriteBytes(board + "/user/u1.txt", SjisLines({"username=山田", "status=0", "plan="}));
+        WriteBytes(board + "/user/u2.txt", SjisLines({"username=佐藤", "status=0", "plan="}));
+        fs::remove(board + "/" + odd.name);
+        odd.make(board + "/" + odd.name);
+        if (!fs::exists(fs::symlink_status(board + "/" + odd.name))) continue;  // not made here (needs root)
+        const RunResult r = RunCheck({board});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err.rfind(board + "/" + odd.name + ": ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(odd.problem), std::string::npos) << r.err;
+    }
 }
 
 // --------------------------------------------------------------- arguments

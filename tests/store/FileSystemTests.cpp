@@ -61,16 +61,48 @@ TEST(FileSystem, FileOperationsReportErrno) {
     EXPECT_EQ(fs.ReadFile(dir / "missing", content), ENOENT);
     EXPECT_EQ(fs.ReadFile(dir.path(), content), EISDIR);
 
-    int fd = -1;
-    ASSERT_EQ(fs.OpenWrite(dir / "a", true, 0644, fd), 0);
+    ScopedHandle folder(fs), file(fs);
+    ASSERT_EQ(fs.OpenFolder(dir.path(), folder.get()), 0);
+    ASSERT_EQ(fs.CreateAt(*folder, "a", 0644, file.get()), 0);
     std::string big(200000, 'x');
     big[123456] = '\0';
-    EXPECT_EQ(fs.Write(fd, big), 0);
-    EXPECT_EQ(fs.Close(fd), 0);
-    EXPECT_EQ(fs.OpenWrite(dir / "a", true, 0644, fd), EEXIST);
+    EXPECT_EQ(fs.Write(*file, big), 0);
+    EXPECT_EQ(fs.Close(file.Release()), 0);
+    EXPECT_EQ(fs.CreateAt(*folder, "a", 0644, file.get()), EEXIST);
     ASSERT_EQ(fs.ReadFile(dir / "a", content), 0);
     EXPECT_EQ(content, big);
-    EXPECT_EQ(fs.OpenWrite(dir / "no/such/folder", false, 0644, fd), ENOENT);
+    EXPECT_EQ(fs.CreateAt(*folder, "no/such", 0644, file.get()), ENOENT);
+    EXPECT_EQ(fs.ReadFile(dir / "a", content, 1000), EFBIG);
+    EXPECT_EQ(content, big.substr(0, 1000)) << "the first bytes up to the limit";
+    EXPECT_EQ(fs.ReadFile(dir / "a", content, big.size()), 0);
+}
+
+// Nothing that changes a file goes through a link, and reading never waits
+// on a fifo or reads a device.
+TEST(FileSystem, HandleOperationsNeverFollowLinksNorBlock) {
+    TempDir dir;
+    FileSystem& fs = RealFileSystem();
+    WriteBytes(dir / "outside", "secret");
+    ::chmod((dir / "outside").c_str(), 0600);
+    ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (dir / "zero").c_str()), 0);
+
+    ScopedHandle folder(fs), file(fs);
+    ASSERT_EQ(fs.OpenFolder(dir.path(), folder.get()), 0);
+    EXPECT_EQ(fs.CreateAt(*folder, "link", 0644, file.get()), EEXIST);
+    EXPECT_EQ(fs.OpenAt(*folder, "link", true, file.get()), ELOOP);
+    EXPECT_EQ(fs.OpenAt(*folder, "fifo", false, file.get()), kNotRegularFile);
+    FileStat st;
+    ASSERT_EQ(fs.StatAt(*folder, "link", st), 0);
+    EXPECT_TRUE(st.isLink);
+    EXPECT_EQ(fs.UnlinkAt(*folder, "link"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "outside"), "secret") << "the link went, not its target";
+
+    std::string content;
+    EXPECT_EQ(fs.ReadFile(dir / "fifo", content), kNotRegularFile);
+    EXPECT_EQ(fs.ReadFile(dir / "zero", content), kNotRegularFile);
+    EXPECT_EQ(fs.ReadFile("/dev/null", content), kNotRegularFile);
 }
 
 TEST(FileSystem, ErrorTextsAreShortAndJapanese) {

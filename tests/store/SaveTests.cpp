@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <grp.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "Define/FileSystem.h"
@@ -331,6 +335,235 @@ TEST_F(SaveTest, LinkedFilesStayLinked) {
     EXPECT_TRUE(TempFilesIn(dir.path()).empty());
 }
 
+// A link another account planted to reach a file outside the board: the
+// load names it, and a save (of tables loaded before it was planted)
+// neither writes, nor changes the mode of, nor prunes anything through it.
+TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a link another owner";
+    test::TempDir outside;
+    const std::string victim = outside / "victim.txt";
+    auto plant = [&](const std::string& link, const std::string& target) {
+        fs::remove_all(link);
+        ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
+    };
+    const char* kForeign = "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
+    struct Case {
+        const char* name;       // what is replaced by the link
+        std::string target;     // where it leads
+    } cases[] = {{"user/u01.txt", victim}, {"user.txt", victim}, {"user", outside.path()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto& e : fs::directory_iterator(dir.path())) fs::remove_all(e.path());
+        Make(SampleBoard());
+        test::WriteBytes(victim, "outside\r\n");
+        ::chmod(victim.c_str(), 0644);
+        test::WriteBytes(outside / "stray.txt", "stray");
+        LoadedBoard b = Load();
+        b.Users[0].UserName = "山田花子";
+        plant(dir / c.name, c.target);
+
+        LoadedBoard loaded;
+        auto err = LoadBoard(RealFileSystem(), paths, loaded);
+        ASSERT_TRUE(err.has_value());
+        EXPECT_EQ(err->ToString(), (dir / c.name) + ": " + kForeign);
+
+        SaveReport r = Save(b);
+        EXPECT_FALSE(r.ok());
+        bool named = false;
+        for (auto& f : r.failures) named |= f.file == dir / c.name && f.reason == kForeign;
+        EXPECT_TRUE(named) << Describe(r);
+        EXPECT_EQ(test::ReadBytes(victim), "outside\r\n");
+        EXPECT_EQ(StatOf(victim).st_mode & 07777, 0644u);
+        EXPECT_TRUE(test::PathExists(outside / "stray.txt")) << "nothing pruned outside";
+    }
+
+    // A link of the target's own account is the administrator's: followed.
+    for (auto& e : fs::directory_iterator(dir.path())) fs::remove_all(e.path());
+    Make(SampleBoard());
+    test::WriteBytes(victim, SjisLines({"username=山田", "status=1", "plan=会議"}));
+    fs::remove(UserFile("u01.txt"));
+    ASSERT_EQ(::symlink(victim.c_str(), UserFile("u01.txt").c_str()), 0);
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    EXPECT_TRUE(Save(b).ok());
+    EXPECT_EQ(test::ReadBytes(victim), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
+}
+
+// Runs `body` in a child process as another account of group `gid`;
+// returns its exit code.
+int RunAs(uid_t uid, gid_t gid, const std::function<int()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A board shared through a group: its owner and another member save in
+// turn, each without a failure; the data files end read-only each time and
+// the per-user files stay writable for the group.
+TEST_F(SaveTest, GroupSharedBoardStaysWritableForEveryMember) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to play two accounts of a group";
+    const uid_t owner = 4301, member = 4302;
+    const gid_t group = 4300;
+    Make(SampleBoard());
+    for (auto& e : fs::recursive_directory_iterator(dir.path())) {
+        ASSERT_EQ(::chown(e.path().c_str(), owner, group), 0);
+        ::chmod(e.path().c_str(), e.is_directory() ? 02775 : 0664);
+    }
+    ASSERT_EQ(::chown(dir.path().c_str(), owner, group), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 02775), 0);
+
+    for (uid_t who : {owner, member, owner, member}) {
+        SCOPED_TRACE("account " + std::to_string(who));
+        const int code = RunAs(who, group, [&] {
+            LoadedBoard b;
+            if (LoadBoard(RealFileSystem(), paths, b)) return 2;
+            b.Users[0].UserName = "山田" + std::to_string(who);
+            b.Users[1].PassWord = "pw" + std::to_string(who);
+            SaveReport r = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups);
+            std::fputs(Describe(r).c_str(), stderr);
+            return r.ok() ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0);
+        for (const std::string& data : {paths.UserFilePath, paths.GroupFilePath}) {
+            struct stat st = StatOf(data);
+            EXPECT_EQ(st.st_mode & 07777, 0444u) << data;
+            EXPECT_EQ(st.st_gid, group) << data;
+        }
+        struct stat st = StatOf(UserFile("u01.txt"));
+        EXPECT_EQ(st.st_mode & 07777, 0664u);
+        EXPECT_EQ(st.st_gid, group);
+        EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田" + std::to_string(who), "status=1", "plan=会議"}));
+    }
+    EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+}
+
+// A real second account that owns the board races root's saves: it
+// replaces every temporary file it sees by a link to a root-only file
+// elsewhere. That file keeps its bytes, mode and owner.
+TEST_F(SaveTest, SecondAccountRacingTheSaveReachesNothingOutside) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a second account";
+    const uid_t attacker = 4242;
+    test::TempDir outside;
+    const std::string secret = outside / "secret";
+    test::WriteBytes(secret, "root only");
+    ::chmod(secret.c_str(), 0600);
+    test::BoardFiles files;
+    for (int i = 0; i < 300; ++i) {
+        std::string id = "u" + std::to_string(1000 + i);
+        files.userLines.push_back(id + ",pw,1");
+        files.perUser.push_back({id, {"username=利用者", "status=0", "plan="}});
+    }
+    files.groupLines = {"1,営業"};
+    Make(files);
+    for (auto& e : fs::recursive_directory_iterator(dir.path())) ASSERT_EQ(::chown(e.path().c_str(), attacker, attacker), 0);
+    ASSERT_EQ(::chown(dir.path().c_str(), attacker, attacker), 0);
+    ::chmod(dir.path().c_str(), 0755);
+
+    pid_t racer = ::fork();
+    ASSERT_GE(racer, 0);
+    if (racer == 0) {
+        if (::setgid(attacker) != 0 || ::setuid(attacker) != 0) ::_exit(99);
+        for (;;) {
+            for (const std::string& folder : {dir.path(), paths.UserFolder()}) {
+                std::error_code ec;
+                for (auto& e : fs::directory_iterator(folder, ec)) {
+                    std::string p = e.path().string();
+                    if (p.find(".solne-") == std::string::npos) continue;
+                    ::unlink(p.c_str());
+                    (void)::symlink(secret.c_str(), p.c_str());
+                }
+            }
+        }
+    }
+    int failed = 0;
+    for (int round = 0; round < 6; ++round) {
+        LoadedBoard b;
+        if (LoadBoard(RealFileSystem(), paths, b)) continue;  // a planted link is named: nothing to save
+        for (auto& u : b.Users) u.UserName = "改" + std::to_string(round);
+        failed += !Save(b).ok();
+    }
+    ::kill(racer, SIGKILL);
+    ::waitpid(racer, nullptr, 0);
+    struct stat st = StatOf(secret);
+    EXPECT_EQ(test::ReadBytes(secret), "root only");
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_nlink, 1u);
+    std::printf("racing account: %d of 6 saves reported a failure, the outside file untouched\n", failed);
+}
+
+// Two editors open on one board: the first renames u01 and saves. The
+// second one's check names u01's file (its first line changed), not u02's,
+// whose status line alone the board changed; after the second one's own
+// save its check is quiet again.
+TEST_F(SaveTest, NameChangedBySecondEditorIsNoticed) {
+    Make(SampleBoard());
+    LoadedBoard a = Load(), b = Load();
+    FileSnapshot aUser = a.userFile, aGroup = a.groupFile;
+    a.Users[0].UserName = "山田花子";
+    ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, a.Users, a.Groups, &aUser, &aGroup).ok());
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, aUser, aGroup), std::vector<std::string>{});
+    test::WriteBytes(UserFile("u02.txt"), SjisLines({"username=佐藤", "status=3", "plan=出張"}));
+
+    FileSnapshot bUser = b.userFile, bGroup = b.groupFile;
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup),
+              (std::vector<std::string>{"user/u01.txt"}));
+    b.Users[1].UserName = "佐藤次郎";
+    ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, &bUser, &bGroup).ok());
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup), std::vector<std::string>{});
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, aUser, aGroup),
+              (std::vector<std::string>{"user/u01.txt", "user/u02.txt"}));
+}
+
+// Temporary files a killed save left behind go with the next save, in the
+// board folder and the per-user folder; those of a process still running
+// (another editor saving right now) stay.
+TEST_F(SaveTest, TemporaryFilesOfDeadProcessesAreRemoved) {
+    Make(SampleBoard());
+    pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string d = std::to_string(dead);
+    const std::string live = std::to_string(::getppid());
+    for (const std::string& rel : {".user.txt.solne-" + d + "-3.tmp", "user/.u01.txt.solne-" + d + "-7.tmp",
+                                   "user/.solne-" + d + "-8.tmp", "user/.u02.txt.solne-" + live + "-1.tmp"})
+        test::WriteBytes(dir / rel, "half");
+    LoadedBoard b = Load();
+    ASSERT_TRUE(Save(b).ok());
+    EXPECT_EQ(TempFilesIn(dir.path()), std::vector<std::string>{dir / ("user/.u02.txt.solne-" + live + "-1.tmp")});
+}
+
+// The board writes a status line right after the save read the file: the
+// look right before the replace notices it, and the new status survives.
+TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
+    struct BoardWritesAfterRead : FaultyFileSystem {
+        std::string file, bytes;
+        int writes = 0;
+        int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
+            int err = FaultyFileSystem::ReadFile(path, out, limit, st);
+            if (path == file && writes++ == 0) {
+                ::usleep(20000);  // a later time stamp on any file system
+                test::WriteBytes(file, bytes);
+            }
+            return err;
+        }
+    } board;
+    Make(SampleBoard());
+    board.file = UserFile("u01.txt");
+    board.bytes = SjisLines({"username=山田", "status=9", "plan=外出中"});
+    LoadedBoard b = Load();
+    b.Users[0].UserName = "山田花子";
+    ASSERT_TRUE(Save(b, board).ok());
+    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=9", "plan=外出中"}));
+    EXPECT_EQ(b.Users[0].StatusLine, "status=9");
+}
+
 TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
     Make(SampleBoard());
     LoadedBoard b = Load();
@@ -591,19 +824,19 @@ TEST(ReplaceFile, KeepsTheModeAndCreatesNewFiles) {
     ::chmod(path.c_str(), 0666);
     mode_t oldMask = ::umask(022);
     std::string step;
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), path, "new", false, step), 0);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), path, "new", false, step), 0);
     EXPECT_EQ(test::ReadBytes(path), "new");
     EXPECT_EQ(StatOf(path).st_mode & 07777, 0666u) << "not narrowed by the umask";
 
     std::string fresh = dir / "g.txt";
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), fresh, "", true, step), 0);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), fresh, "", true, step), 0);
     EXPECT_TRUE(test::PathExists(fresh));
     EXPECT_EQ(StatOf(fresh).st_mode & 07777, 0644u);
     ::umask(oldMask);
 
     fs::create_directory(dir / "d.txt");
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir / "d.txt", "x", false, step), EISDIR);
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir / "missing/h.txt", "x", false, step), ENOENT);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), dir / "d.txt", "x", false, step), EISDIR);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.path(), dir / "missing/h.txt", "x", false, step), ENOENT);
     EXPECT_EQ(step, "作成");
     EXPECT_EQ(test::ListNames(dir.path()), (std::vector<std::string>{"d.txt", "f.txt", "g.txt"}));
 }
