@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 
-.PHONY: all deps build run test test-windows bench soak fuzz screenshot clean
+.PHONY: all deps build run test test-windows bench-windows bench soak fuzz screenshot clean
 
 all: build
 
@@ -37,6 +37,13 @@ test-windows:
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN64_BUILD) -j $(JOBS)
 	JOBS=$(JOBS) scripts/test-windows $(WIN32_BUILD) $(WIN64_BUILD)
+
+# Load time of a 32,767-user board against a raw read, under Wine.
+bench-windows:
+	@scripts/install-deps --windows
+	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN64_BUILD) -j $(JOBS) --target bench_load
+	scripts/wine-run /usr/lib/wine/wine64 $(WIN64_BUILD)/wineprefix $(WIN64_BUILD)/bench_load.exe
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSOLNE_BENCH=ON

@@ -1,6 +1,5 @@
 #include "common_board.h"
 
-#include <iconv.h>
 
 #include <array>
 #include <cerrno>
@@ -11,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Define/Cp932.h"
+
 namespace solne::bench {
 namespace {
 
@@ -18,17 +19,8 @@ namespace fs = std::filesystem;
 
 // UTF-8 to code page 932 for the fixed texts below (all of them encodable).
 std::string ToCp932(const std::string& utf8) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open CP932 failed");
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    iconv_close(cd);
-    if (r == static_cast<size_t>(-1)) throw std::runtime_error("no code page 932 form: " + utf8);
-    out.resize(out.size() - outLeft);
+    std::string out;
+    if (!Utf8ToCp932(utf8, out)) throw std::runtime_error("no code page 932 form: " + utf8);
     return out;
 }
 
