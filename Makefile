@@ -8,8 +8,8 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 
-.PHONY: all deps build run test package check-package bench-build bench soak fuzz screenshot clean \
-        windows-builds test-windows windows screenshot-windows
+.PHONY: all deps build run test package check-package bench-build bench bench-windows soak fuzz \
+        screenshot clean windows-builds test-windows windows screenshot-windows
 
 all: build
 
@@ -40,6 +40,13 @@ package: build
 
 check-package:
 	@scripts/check-package $(BUILD)
+
+# Load time of a 32,767-user board against a raw read, under Wine.
+bench-windows:
+	@scripts/install-deps --windows
+	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN64_BUILD) -j $(JOBS) --target bench_load
+	scripts/wine-run /usr/lib/wine/wine64 $(WIN64_BUILD)/wineprefix $(WIN64_BUILD)/bench_load.exe
 
 bench-build: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSOLNE_BENCH=ON -DSOLNE_TESTS=OFF
