@@ -33,9 +33,9 @@ if(SOLNE_TESTS)
   set(WIN32_UI_TEST_SOURCES
     tests/win32ui/FormDriver.cpp
     tests/win32ui/TestFiles.cpp
-    tests/win32ui/test_form.cpp
-    tests/win32ui/test_dialogs.cpp
-    tests/win32ui/test_editor.cpp
+    tests/win32ui/FormTests.cpp
+    tests/win32ui/DialogsTests.cpp
+    tests/win32ui/EditorTests.cpp
     tests/win32ui/tests.rc)
   add_executable(win32_ui_tests ${WIN32_UI_TEST_SOURCES})
   target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
