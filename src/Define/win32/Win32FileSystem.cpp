@@ -84,12 +84,11 @@ struct Open {
 Handle Wrap(Open* o) { return Handle(reinterpret_cast<intptr_t>(o)); }
 Open* Unwrap(Handle h) { return h.valid() ? reinterpret_cast<Open*>(h.value()) : nullptr; }
 
-// The full path of `name` inside an open folder. A name is one entry: a
-// separator in it (or no name at all) is refused.
+// The full path of `name` inside an open folder.
 int PathAt(Handle dir, const std::string& name, std::wstring& out) {
     const Open* d = Unwrap(dir);
     if (!d || !d->isDir) return EBADF;
-    if (name.empty() || name.find_first_of("\\/") != std::string::npos) return EINVAL;
+    if (name.empty()) return ENOENT;
     std::wstring w = WidePath(name);
     if (w.empty()) return EINVAL;
     out = d->path;
