@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <pwd.h>
+#endif
 
 #include "store/Settings.h"
 
@@ -44,7 +46,11 @@ int MakeFolders(const std::string& folder) {
     if (parent != folder) {
         if (int err = MakeFolders(parent)) return err;
     }
+#ifdef _WIN32
+    if (::mkdir(folder.c_str()) != 0 && errno != EEXIST) return errno;
+#else
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+#endif
     return 0;
 }
 
@@ -54,9 +60,11 @@ SettingsEnvironment SettingsEnvironment::Current() {
     SettingsEnvironment env;
     env.programFolder = ProgramFolder();
     env.home = EnvOr("HOME");
+#ifndef _WIN32
     if (env.home.empty()) {
         if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) env.home = pw->pw_dir;
     }
+#endif
     env.xdgConfigHome = EnvOr("XDG_CONFIG_HOME");
     env.xdgConfigDirs = EnvOr("XDG_CONFIG_DIRS");
     return env;

@@ -12,6 +12,7 @@
 
 #include "Define/FileSystem.h"
 #include "common/TempBoard.h"
+#include "store/SafeWrite.h"
 
 using namespace solne;
 using solne::test::TempDir;
@@ -103,6 +104,71 @@ TEST(FileSystem, HandleOperationsNeverFollowLinksNorBlock) {
     EXPECT_EQ(fs.ReadFile(dir / "fifo", content), kNotRegularFile);
     EXPECT_EQ(fs.ReadFile(dir / "zero", content), kNotRegularFile);
     EXPECT_EQ(fs.ReadFile("/dev/null", content), kNotRegularFile);
+}
+
+// The calls on handles as the save uses them; on Windows "read-only" is the
+// read-only attribute, which a rename over the file or a deletion lifts
+// first and puts back when the operation fails.
+TEST(FileSystem, HandleOperationsOnFilesAndReadOnlyNames) {
+    TempDir dir;
+    FileSystem& fs = RealFileSystem();
+    std::filesystem::create_directory(dir / "sub");
+    ScopedHandle folder(fs), file(fs);
+    ASSERT_EQ(fs.OpenFolder(dir.path(), folder.get()), 0);
+    EXPECT_EQ(fs.OpenAt(*folder, "sub", false, file.get()), EISDIR);
+    EXPECT_EQ(fs.OpenAt(*folder, "missing", false, file.get()), ENOENT);
+
+    ASSERT_EQ(fs.CreateAt(*folder, "a", 0644, file.get()), 0);
+    ASSERT_EQ(fs.Write(*file, "hello world"), 0);
+    ASSERT_EQ(fs.Truncate(*file, 5), 0);
+    ASSERT_EQ(fs.Write(*file, "!"), 0) << "truncating kept the position";
+    int err = fs.Reserve(*file, 1 << 20);
+    EXPECT_TRUE(err == 0 || err == EOPNOTSUPP) << err;
+    FileStat st;
+    ASSERT_EQ(fs.StatOf(*file, st), 0);
+    EXPECT_EQ(st.size, 12) << "a reservation changes no size";
+    ASSERT_EQ(fs.SetMode(*file, 0444), 0);
+    ASSERT_EQ(fs.Close(file.Release()), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "a"), std::string("hello") + std::string(6, '\0') + "!");
+    ASSERT_EQ(fs.StatAt(*folder, "a", st), 0);
+    EXPECT_EQ(st.mode & 0222, 0u);
+
+    // A failed rename leaves the read-only file as it was; a good one replaces it.
+    EXPECT_EQ(fs.RenameAt(*folder, "missing", "a"), ENOENT);
+    ASSERT_EQ(fs.StatAt(*folder, "a", st), 0);
+    EXPECT_EQ(st.mode & 0222, 0u) << "read-only again";
+    ASSERT_EQ(fs.CreateAt(*folder, "b", 0644, file.get()), 0);
+    ASSERT_EQ(fs.Write(*file, "new"), 0);
+    ASSERT_EQ(fs.Close(file.Release()), 0);
+    EXPECT_EQ(fs.RenameAt(*folder, "b", "a"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "a"), "new");
+
+    ASSERT_EQ(fs.CreateAt(*folder, "c", 0444, file.get()), 0);
+    ASSERT_EQ(fs.Close(file.Release()), 0);
+    EXPECT_EQ(fs.UnlinkAt(*folder, "c"), 0) << "a read-only file is deleted";
+    EXPECT_EQ(fs.StatAt(*folder, "c", st), ENOENT);
+    EXPECT_EQ(fs.UnlinkAt(*folder, "sub"), EISDIR);
+    EXPECT_EQ(fs.Sync(*folder), 0);
+}
+
+// Temporary files of processes that no longer run go; this process's stay.
+TEST(FileSystem, ProcessesAreFoundById) {
+    EXPECT_TRUE(ProcessIsRunning(CurrentProcessId()));
+    EXPECT_FALSE(ProcessIsRunning(0));
+    EXPECT_FALSE(ProcessIsRunning(-4));
+    const long gone = 0x7FFFFFFC;  // beyond any process id in use
+    EXPECT_FALSE(ProcessIsRunning(gone));
+
+    TempDir dir;
+    FileSystem& fs = RealFileSystem();
+    const std::string own = ".a.solne-" + std::to_string(CurrentProcessId()) + "-1.tmp";
+    const std::string stale = ".a.solne-" + std::to_string(gone) + "-1.tmp";
+    WriteBytes(dir / own, "saving");
+    WriteBytes(dir / stale, "half");
+    ::chmod((dir / stale).c_str(), 0444);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(fs, dir.path()), 1);
+    EXPECT_TRUE(std::filesystem::exists(dir / own));
+    EXPECT_FALSE(std::filesystem::exists(dir / stale));
 }
 
 TEST(FileSystem, ErrorTextsAreShortAndJapanese) {

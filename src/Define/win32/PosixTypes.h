@@ -3,9 +3,10 @@
 // that build by CMake, before anything else.
 //
 // Windows has no owners or groups in this sense: the Windows file system
-// reports owner and group 0 for every file and this account as 0, so the
-// save never tries to hand a file to another account (its owner change is a
-// no-op there).
+// reports owner and group 0 for every file and this account as 0
+// (EffectiveUser), and never runs as root (RunningAsRoot), so the save never
+// tries to hand a file to another account (its owner change is a no-op
+// there).
 #pragma once
 
 #if defined(_WIN32) && defined(__cplusplus)
@@ -19,6 +20,4 @@
 typedef unsigned int uid_t;
 typedef unsigned int gid_t;
 typedef unsigned int nlink_t;
-
-inline uid_t geteuid() { return 0; }
 #endif

@@ -4,26 +4,34 @@
 // like the POSIX layer's, so the store and its reports are the same.
 //
 // What the POSIX layer's notions become here:
+// - A handle is an open Windows handle together with the full path it was
+//   opened by. A folder handle is opened with backup semantics; the names
+//   inside it are taken relative to its final path (links on the way
+//   followed once, when the folder was opened), and opened with
+//   FILE_FLAG_OPEN_REPARSE_POINT so a link or junction in the folder is the
+//   entry itself, never its target.
 // - The existence test and the folder listing: a file that is neither a
 //   folder nor hidden nor a system file (GetFileAttributes, FindFirstFile /
-//   FindNextFile); read-only and archive files count.
+//   FindNextFile); read-only and archive files count. The calls on handles
+//   and names inside a folder (StatAt, StatOf, OpenAt) call any file that is
+//   no folder, device or link a regular file, hidden ones too, so a hidden
+//   board file is still read and saved.
 // - "read-only" and "normal" are the read-only attribute; the other
 //   attributes (hidden, archive) are kept.
 // - Renaming over a file and deleting a file are allowed for a read-only
 //   file, as on POSIX in a writable folder: the attribute is checked here and
 //   lifted first (Windows refuses both, Wine allows the rename), and put back
 //   when the operation fails.
-// - Owners do not exist: owner and group are 0, changing them does nothing.
+// - Owners do not exist: owner and group are 0, changing them does nothing,
+//   and the program never runs as the administrator in the POSIX sense.
 // - Hard links are counted (GetFileInformationByHandle), so a file with
 //   several names is rewritten in place and keeps them; a file's identity is
 //   its file index.
-// - A symbolic link or junction is followed; RealPath gives the final path.
+// - Stat, ReadFile and RealPath follow a symbolic link or junction.
 #include "Define/FileSystem.h"
 #include "Define/win32/WinText.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <io.h>
 
 #include <windows.h>
 
@@ -64,7 +72,30 @@ bool Ordinary(DWORD attrs) {
                      FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+// What a Handle holds: the Windows handle and the full path it was opened by
+// (for a folder: the base of the names inside it).
+struct Open {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    std::wstring path;
+    bool isDir = false;
+    bool writable = false;
+};
+
+Handle Wrap(Open* o) { return Handle(reinterpret_cast<intptr_t>(o)); }
+Open* Unwrap(Handle h) { return h.valid() ? reinterpret_cast<Open*>(h.value()) : nullptr; }
+
+// The full path of `name` inside an open folder.
+int PathAt(Handle dir, const std::string& name, std::wstring& out) {
+    const Open* d = Unwrap(dir);
+    if (!d || !d->isDir) return EBADF;
+    if (name.empty()) return ENOENT;
+    std::wstring w = WidePath(name);
+    if (w.empty()) return EINVAL;
+    out = d->path;
+    if (out.empty() || out.back() != L'\\') out += L'\\';
+    out += w;
+    return 0;
+}
 
 // Sets the read-only attribute on or off, keeping the others.
 int SetReadOnlyAttribute(const std::wstring& path, DWORD attrs, bool readOnly) {
@@ -95,6 +126,60 @@ int64_t UnixNs(const FILETIME& ft) {
     return (t - 116444736000000000LL) * 100;
 }
 
+// Fills `out` from an open handle. `regular` decides what counts as a
+// regular file (see the top of this file).
+int FillFrom(HANDLE h, FileStat& out, bool existenceTest) {
+    out = FileStat{};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) return LastErrno();
+    const DWORD a = info.dwFileAttributes;
+    out.exists = true;
+    out.isDir = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    out.isLink = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool disk = GetFileType(h) == FILE_TYPE_DISK;
+    out.isRegular = existenceTest ? Ordinary(a) && disk
+                                  : disk && !out.isLink && !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    out.mode = (a & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    if (out.isDir) out.mode |= 0111;
+    out.nlink = info.nNumberOfLinks;
+    // The file index identifies a file on its volume; the store compares
+    // identities only inside one folder. Its low 48 bits (the file record
+    // number on NTFS, the inode under Wine) go into dev and ino.
+    const uint64_t index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    out.dev = dev_t(uint32_t(index));
+    out.ino = ino_t(uint16_t(index >> 32));
+    out.size = (int64_t(info.nFileSizeHigh) << 32) | int64_t(info.nFileSizeLow);
+    out.mtimeNs = UnixNs(info.ftLastWriteTime);
+    return 0;
+}
+
+// Appends up to `max` bytes; stops early only at the end of the file.
+int ReadInto(HANDLE h, size_t max, std::string& out) {
+    char buf[65536];
+    while (max > 0) {
+        DWORD n = 0;
+        if (!::ReadFile(h, buf, DWORD(max < sizeof buf ? max : sizeof buf), &n, nullptr)) {
+            // The write end of a pipe closed: its end.
+            if (GetLastError() == ERROR_BROKEN_PIPE) break;
+            return LastErrno();
+        }
+        if (n == 0) break;
+        out.append(buf, n);
+        max -= n;
+    }
+    return 0;
+}
+
+// The kind check of an opened file: folders are EISDIR, links, devices and
+// pipes kNotRegularFile (a link opened itself: ELOOP, as O_NOFOLLOW says).
+int CheckRegular(HANDLE h, bool linkIsLoop) {
+    FileStat st;
+    if (int err = FillFrom(h, st, false); err != 0) return err;
+    if (st.isDir) return EISDIR;
+    if (st.isLink && linkIsLoop) return ELOOP;
+    return st.isRegular ? 0 : kNotRegularFile;
+}
+
 class Win32FileSystem final : public FileSystem {
 public:
     int Stat(const std::string& path, FileStat& out) override {
@@ -105,130 +190,37 @@ public:
         HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return LastErrno();
-        BY_HANDLE_FILE_INFORMATION info{};
-        BOOL ok = GetFileInformationByHandle(h, &info);
-        int err = ok ? 0 : LastErrno();
+        int err = FillFrom(h, out, true);
         CloseHandle(h);
-        if (!ok) return err;
-        const DWORD a = info.dwFileAttributes;
-        out.exists = true;
-        out.isDir = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        out.isRegular = Ordinary(a);
+        if (err != 0) return err;
         out.isLink = (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        out.mode = (a & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-        if (out.isDir) out.mode |= 0111;
-        out.nlink = info.nNumberOfLinks;
-        // The file index identifies a file on its volume; the store compares
-        // identities only inside one folder. Its low 48 bits (the file record
-        // number on NTFS, the inode under Wine) go into dev and ino.
-        const uint64_t index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        out.dev = dev_t(uint32_t(index));
-        out.ino = ino_t(uint16_t(index >> 32));
-        out.size = (int64_t(info.nFileSizeHigh) << 32) | int64_t(info.nFileSizeLow);
-        out.mtimeNs = UnixNs(info.ftLastWriteTime);
         return 0;
     }
 
-    int ReadFile(const std::string& path, std::string& out) override {
+    int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
         out.clear();
         std::wstring w = WidePath(path);
         HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             int err = PathErrno(w);
             DWORD a = GetFileAttributesW(w.c_str());
             if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) err = EISDIR;
             return err;
         }
-        int err = 0;
-        char buf[65536];
-        for (;;) {
+        // Opened through any link: the file reached must be a regular one (a
+        // device name such as "NUL" or "CON" is not).
+        int err = CheckRegular(h, false);
+        if (err == 0 && st) err = FillFrom(h, *st, false);
+        if (err == 0) err = ReadInto(h, limit, out);
+        if (err == 0 && out.size() == limit) {
+            char more;
             DWORD n = 0;
-            if (!::ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-                err = LastErrno();
-                break;
-            }
-            if (n == 0) break;
-            out.append(buf, n);
+            if (::ReadFile(h, &more, 1, &n, nullptr) && n > 0) err = EFBIG;
         }
         CloseHandle(h);
-        if (err != 0) out.clear();
+        if (err != 0 && err != EFBIG) out.clear();
         return err;
-    }
-
-    int OpenWrite(const std::string& path, bool exclusive, mode_t mode, int& fd) override {
-        fd = -1;
-        std::wstring w = WidePath(path);
-        DWORD attrs = (exclusive && !(mode & 0222)) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
-        HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                               exclusive ? CREATE_NEW : OPEN_ALWAYS, attrs, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            int err = PathErrno(w);
-            DWORD a = GetFileAttributesW(w.c_str());
-            if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) err = EISDIR;
-            return err;
-        }
-        // Emptying an existing file in place keeps its attributes and links
-        // (O_TRUNC); CREATE_ALWAYS would not.
-        if (!exclusive && !SetEndOfFile(h)) {
-            int err = LastErrno();
-            CloseHandle(h);
-            return err;
-        }
-        fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-        if (fd < 0) {
-            CloseHandle(h);
-            return EMFILE;
-        }
-        return 0;
-    }
-
-    int Write(int fd, std::string_view data) override {
-        HANDLE h = HandleOf(fd);
-        if (h == INVALID_HANDLE_VALUE) return EBADF;
-        while (!data.empty()) {
-            DWORD chunk = data.size() > (1u << 30) ? (1u << 30) : DWORD(data.size());
-            DWORD n = 0;
-            if (!WriteFile(h, data.data(), chunk, &n, nullptr)) return LastErrno();
-            if (n == 0) return EIO;
-            data.remove_prefix(n);
-        }
-        return 0;
-    }
-
-    int Sync(int fd) override {
-        HANDLE h = HandleOf(fd);
-        if (h == INVALID_HANDLE_VALUE) return EBADF;
-        return FlushFileBuffers(h) ? 0 : LastErrno();
-    }
-
-    int Close(int fd) override { return _close(fd) == 0 ? 0 : errno; }
-
-    int Rename(const std::string& from, const std::string& to) override {
-        std::wstring wf = WidePath(from), wt = WidePath(to);
-        return WithoutReadOnly(wt, [&] {
-            return MoveFileExW(wf.c_str(), wt.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        });
-    }
-
-    int Chmod(const std::string& path, mode_t mode) override {
-        std::wstring w = WidePath(path);
-        DWORD attrs = GetFileAttributesW(w.c_str());
-        if (attrs == INVALID_FILE_ATTRIBUTES) return LastErrno();
-        if (attrs & FILE_ATTRIBUTE_DIRECTORY) return 0;
-        return SetReadOnlyAttribute(w, attrs, (mode & 0222) == 0);
-    }
-
-    int Chown(const std::string& path, uid_t, gid_t) override {
-        std::wstring w = WidePath(path);
-        return GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES ? LastErrno() : 0;
-    }
-
-    int Unlink(const std::string& path) override {
-        std::wstring w = WidePath(path);
-        DWORD attrs = GetFileAttributesW(w.c_str());
-        if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
-        return WithoutReadOnly(w, [&] { return DeleteFileW(w.c_str()) != 0; });
     }
 
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override {
@@ -253,6 +245,9 @@ public:
             // A name that is no Unicode text (a lone surrogate) cannot be
             // named by this program: it is left alone.
             if (!win32::Narrow(name, entry.name)) continue;
+            // A link to a file carries the attributes of the link itself,
+            // which have no folder bit: it counts like the file it leads to.
+            entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             entry.isRegular = Ordinary(data.dwFileAttributes);
             out.push_back(std::move(entry));
         } while (FindNextFileW(h, &data));
@@ -266,17 +261,11 @@ public:
     int RealPath(const std::string& path, std::string& out) override {
         std::wstring w = WidePath(path);
         HANDLE h = CreateFileW(w.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return LastErrno();
-        std::wstring buf(MAX_PATH, L'\0');
-        DWORD n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED);
-        if (n >= buf.size()) {
-            buf.resize(n + 1);
-            n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED);
-        }
-        int err = n == 0 ? LastErrno() : 0;
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        std::wstring buf;
+        int err = FinalPath(h, buf);
         CloseHandle(h);
         if (err != 0) return err;
-        buf.resize(n);
         std::wstring_view v = buf;
         if (v.starts_with(L"\\\\?\\UNC\\")) {
             buf = L"\\\\" + std::wstring(v.substr(8));
@@ -287,6 +276,241 @@ public:
             if (c == L'\\') c = L'/';
         return win32::Narrow(buf, out) ? 0 : EINVAL;
     }
+
+    // ------------------------------------------------- folders and names
+
+    int OpenFolder(const std::string& path, Handle& dir) override {
+        dir = Handle();
+        std::wstring w = WidePath(path);
+        if (w.empty()) return ENOENT;
+        HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        BY_HANDLE_FILE_INFORMATION info{};
+        int err = GetFileInformationByHandle(h, &info) ? 0 : LastErrno();
+        if (err == 0 && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) err = ENOTDIR;
+        // The names inside are taken from where the folder really is, so a
+        // link on the way is followed only this once.
+        std::wstring base;
+        if (err == 0 && FinalPath(h, base) != 0) base = AbsolutePath(w);
+        if (err != 0) {
+            CloseHandle(h);
+            return err;
+        }
+        dir = Wrap(new Open{h, std::move(base), true, false});
+        return 0;
+    }
+
+    int StatAt(Handle dir, const std::string& name, FileStat& out) override {
+        out = FileStat{};
+        std::wstring w;
+        if (int err = PathAt(dir, name, w); err != 0) return err;
+        HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        int err = FillFrom(h, out, false);
+        CloseHandle(h);
+        return err;
+    }
+
+    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override {
+        file = Handle();
+        std::wstring w;
+        if (int err = PathAt(dir, name, w); err != 0) return err;
+        DWORD attrs = (mode & 0222) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+        // CREATE_NEW fails on any existing name, a link or junction included.
+        HANDLE h = CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, attrs | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            int err = PathErrno(w);
+            // A folder of that name: Windows says "access denied".
+            DWORD a = GetFileAttributesW(w.c_str());
+            if (a != INVALID_FILE_ATTRIBUTES) err = EEXIST;
+            return err;
+        }
+        file = Wrap(new Open{h, std::move(w), false, true});
+        return 0;
+    }
+
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override {
+        file = Handle();
+        std::wstring w;
+        if (int err = PathAt(dir, name, w); err != 0) return err;
+        // Backup semantics: a folder opens too and is then refused as
+        // EISDIR, as on POSIX, instead of "access denied".
+        HANDLE h = CreateFileW(w.c_str(), forWriting ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                               forWriting ? FILE_SHARE_READ | FILE_SHARE_DELETE : kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        if (int err = CheckRegular(h, true); err != 0) {
+            CloseHandle(h);
+            return err;
+        }
+        file = Wrap(new Open{h, std::move(w), false, forWriting});
+        return 0;
+    }
+
+    int RenameAt(Handle dir, const std::string& from, const std::string& to) override {
+        std::wstring wf, wt;
+        if (int err = PathAt(dir, from, wf); err != 0) return err;
+        if (int err = PathAt(dir, to, wt); err != 0) return err;
+        DWORD a = GetFileAttributesW(wt.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
+        return WithoutReadOnly(wt, [&] {
+            return MoveFileExW(wf.c_str(), wt.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        });
+    }
+
+    int UnlinkAt(Handle dir, const std::string& name) override {
+        std::wstring w;
+        if (int err = PathAt(dir, name, w); err != 0) return err;
+        DWORD attrs = GetFileAttributesW(w.c_str());
+        if (attrs == INVALID_FILE_ATTRIBUTES) return PathErrno(w);
+        // A link to a folder is removed as the link it is.
+        if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) {
+            if (attrs & FILE_ATTRIBUTE_DIRECTORY)
+                return RemoveDirectoryW(w.c_str()) ? 0 : LastErrno();
+        } else if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
+            return EISDIR;
+        }
+        return WithoutReadOnly(w, [&] { return DeleteFileW(w.c_str()) != 0; });
+    }
+
+    // ------------------------------------------------------ open files
+
+    int StatOf(Handle file, FileStat& out) override {
+        out = FileStat{};
+        const Open* o = Unwrap(file);
+        if (!o) return EBADF;
+        return FillFrom(o->h, out, false);
+    }
+
+    int Read(Handle file, size_t max, std::string& out) override {
+        const Open* o = Unwrap(file);
+        if (!o || o->isDir) return o ? EISDIR : EBADF;
+        return ReadInto(o->h, max, out);
+    }
+
+    int Write(Handle file, std::string_view data) override {
+        const Open* o = Unwrap(file);
+        if (!o || !o->writable) return EBADF;
+        while (!data.empty()) {
+            DWORD chunk = data.size() > (1u << 30) ? (1u << 30) : DWORD(data.size());
+            DWORD n = 0;
+            if (!WriteFile(o->h, data.data(), chunk, &n, nullptr)) return LastErrno();
+            if (n == 0) return EIO;
+            data.remove_prefix(n);
+        }
+        return 0;
+    }
+
+    int Seek(Handle file, int64_t offset) override {
+        const Open* o = Unwrap(file);
+        if (!o) return EBADF;
+        if (offset < 0) return EINVAL;
+        LARGE_INTEGER to;
+        to.QuadPart = offset;
+        return SetFilePointerEx(o->h, to, nullptr, FILE_BEGIN) ? 0 : LastErrno();
+    }
+
+    // Cuts or extends the file; the position stays where it was (ftruncate).
+    int Truncate(Handle file, int64_t size) override {
+        const Open* o = Unwrap(file);
+        if (!o || !o->writable) return o ? EINVAL : EBADF;
+        if (size < 0) return EINVAL;
+        LARGE_INTEGER zero{}, here{}, to;
+        if (!SetFilePointerEx(o->h, zero, &here, FILE_CURRENT)) return LastErrno();
+        to.QuadPart = size;
+        int err = 0;
+        if (!SetFilePointerEx(o->h, to, nullptr, FILE_BEGIN) || !SetEndOfFile(o->h)) err = LastErrno();
+        SetFilePointerEx(o->h, here, nullptr, FILE_BEGIN);
+        return err;
+    }
+
+    // The allocation size: room on the disk without a change of size or
+    // content. Only ever grown: an allocation below the size would cut the
+    // file.
+    int Reserve(Handle file, int64_t size) override {
+        const Open* o = Unwrap(file);
+        if (!o || !o->writable) return o ? EINVAL : EBADF;
+        if (size <= 0) return 0;
+        LARGE_INTEGER now{};
+        if (!GetFileSizeEx(o->h, &now)) return LastErrno();
+        if (size <= now.QuadPart) return 0;
+        FILE_ALLOCATION_INFO info{};
+        info.AllocationSize.QuadPart = size;
+        if (SetFileInformationByHandle(o->h, FileAllocationInfo, &info, sizeof info)) return 0;
+        DWORD e = GetLastError();
+        if (e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL) return ENOSPC;
+        return EOPNOTSUPP;
+    }
+
+    // A folder has nothing to flush: a rename is on the disk once
+    // MoveFileEx with MOVEFILE_WRITE_THROUGH returned. A file opened only for
+    // reading has nothing either (FlushFileBuffers would refuse it).
+    int Sync(Handle h) override {
+        const Open* o = Unwrap(h);
+        if (!o) return EBADF;
+        if (o->isDir || !o->writable) return 0;
+        return FlushFileBuffers(o->h) ? 0 : LastErrno();
+    }
+
+    int Close(Handle h) override {
+        Open* o = Unwrap(h);
+        if (!o) return EBADF;
+        int err = CloseHandle(o->h) ? 0 : LastErrno();
+        delete o;
+        return err;
+    }
+
+    // The read-only attribute, set through the handle; the other attributes
+    // stay.
+    int SetMode(Handle file, mode_t mode) override {
+        const Open* o = Unwrap(file);
+        if (!o) return EBADF;
+        if (o->isDir) return 0;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(o->h, &info)) return LastErrno();
+        const DWORD attrs = info.dwFileAttributes;
+        const bool readOnly = (mode & 0222) == 0;
+        DWORD want = (attrs & kSettable & ~DWORD(FILE_ATTRIBUTE_READONLY)) | (readOnly ? FILE_ATTRIBUTE_READONLY : 0);
+        if (want == (attrs & kSettable)) return 0;
+        FILE_BASIC_INFO basic{};  // times 0: left as they are
+        basic.FileAttributes = want == 0 ? FILE_ATTRIBUTE_NORMAL : want;
+        if (SetFileInformationByHandle(o->h, FileBasicInfo, &basic, sizeof basic)) return 0;
+        DWORD e = GetLastError();
+        // A handle without the right to change attributes: by its path.
+        if (e == ERROR_ACCESS_DENIED || e == ERROR_INVALID_PARAMETER || e == ERROR_CALL_NOT_IMPLEMENTED)
+            return SetReadOnlyAttribute(o->path, attrs, readOnly);
+        return ErrnoOf(e);
+    }
+
+    int SetOwner(Handle file, uid_t, gid_t) override { return Unwrap(file) ? 0 : EBADF; }
+
+private:
+    // The final path of an open handle ("\\?\C:\..." or "\\?\UNC\...").
+    static int FinalPath(HANDLE h, std::wstring& out) {
+        std::wstring buf(MAX_PATH, L'\0');
+        DWORD n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED);
+        if (n >= buf.size()) {
+            buf.resize(n + 1);
+            n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED);
+        }
+        if (n == 0 || n >= buf.size()) return n == 0 ? LastErrno() : EIO;
+        buf.resize(n);
+        out = std::move(buf);
+        return 0;
+    }
+
+    static std::wstring AbsolutePath(const std::wstring& w) {
+        DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+        if (n == 0) return w;
+        std::wstring buf(n, L'\0');
+        n = GetFullPathNameW(w.c_str(), n, buf.data(), nullptr);
+        if (n == 0 || n >= buf.size()) return w;
+        buf.resize(n);
+        return buf;
+    }
 };
 
 }  // namespace
@@ -294,6 +518,21 @@ public:
 FileSystem& RealFileSystem() {
     static Win32FileSystem fs;
     return fs;
+}
+
+uid_t EffectiveUser() { return 0; }
+bool RunningAsRoot() { return false; }
+long CurrentProcessId() { return long(GetCurrentProcessId()); }
+
+bool ProcessIsRunning(long pid) {
+    if (pid <= 0 || static_cast<unsigned long>(pid) > 0xFFFFFFFFul) return false;
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    // A process of another account that this one may not look at still runs.
+    if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    bool running = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
 }
 
 std::string ProgramFolder() {

@@ -106,10 +106,19 @@ public:
                                   FILE_ATTRIBUTE_ARCHIVE);
             if (!SetFileAttributesW(temp.c_str(), keep)) return fail(LastErrno());
         }
-        std::string tempUtf8;
-        if (!Narrow(temp, tempUtf8)) return fail(EINVAL);
-        // The file system's rename lifts a read-only attribute of the old file.
-        if (int e = RealFileSystem().Rename(tempUtf8, file); e != 0) return fail(e);
+        // The copy sits in the file's folder: renamed there by name. The file
+        // system's rename lifts a read-only attribute of the old file.
+        const size_t cut = temp.find_last_of(L'\\');
+        const size_t fileCut = file.find_last_of(kPathSeparators);
+        std::string folder, tempName;
+        if (!Narrow(std::wstring_view(temp).substr(0, cut), folder) ||
+            !Narrow(std::wstring_view(temp).substr(cut + 1), tempName))
+            return fail(EINVAL);
+        const std::string name = fileCut == std::string::npos ? file : file.substr(fileCut + 1);
+        FileSystem& fs = RealFileSystem();
+        ScopedHandle dir(fs);
+        if (int e = fs.OpenFolder(folder, dir.get()); e != 0) return fail(e);
+        if (int e = fs.RenameAt(*dir, tempName, name); e != 0) return fail(e);
         return 0;
     }
 };
