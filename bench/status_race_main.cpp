@@ -6,7 +6,7 @@
 // holds it the next time the writer looks (or at the end): a save read the
 // file before the write and replaced it with the older lines.
 //
-//   solne_status_race [--runs N] [--saves N] [--users N] [--hot N]
+//   solne_status_race [--runs N] [--saves N] [--users N] [--hot N] [--pause-us N]
 //
 // Prints the writes and the lost writes of every run and their totals.
 #include <fcntl.h>
@@ -32,6 +32,7 @@ struct Options {
     int saves = 11;
     int users = 2000;
     int hot = 8;  // per-user files the writer rewrites, spread over the board
+    int pauseUs = 0;  // between two writes; 0: a tight loop
 };
 
 struct Counts {
@@ -125,6 +126,7 @@ bool Run(const Options& o, Counts& counts) {
                 writerFailed = true;
                 return;
             }
+            if (o.pauseUs > 0) ::usleep(useconds_t(o.pauseUs));
         }
     });
 
@@ -154,11 +156,12 @@ bool Run(const Options& o, Counts& counts) {
 bool ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i + 1 < argc; i += 2) {
         int value = std::atoi(argv[i + 1]);
-        if (value <= 0) return false;
+        if (value < 0 || (value == 0 && std::strcmp(argv[i], "--pause-us"))) return false;
         if (!std::strcmp(argv[i], "--runs")) o.runs = value;
         else if (!std::strcmp(argv[i], "--saves")) o.saves = value;
         else if (!std::strcmp(argv[i], "--users")) o.users = value;
         else if (!std::strcmp(argv[i], "--hot")) o.hot = value;
+        else if (!std::strcmp(argv[i], "--pause-us")) o.pauseUs = value;
         else return false;
     }
     return argc % 2 == 1;
@@ -169,11 +172,11 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options o;
     if (!ParseOptions(argc, argv, o)) {
-        std::fprintf(stderr, "usage: solne_status_race [--runs N] [--saves N] [--users N] [--hot N]\n");
+        std::fprintf(stderr, "usage: solne_status_race [--runs N] [--saves N] [--users N] [--hot N] [--pause-us N]\n");
         return 2;
     }
-    std::printf("status writes during saves: %d runs, %d saves each, %d users, writer on %d files\n", o.runs,
-                o.saves, o.users, o.hot);
+    std::printf("status writes during saves: %d runs, %d saves each, %d users, writer on %d files, pause %d us\n",
+                o.runs, o.saves, o.users, o.hot, o.pauseUs);
     Counts total;
     for (int r = 0; r < o.runs; ++r) {
         Counts c;
