@@ -58,9 +58,13 @@ bench: bench-build
 
 # Random commands through the Qt window on a 32,767-user board, 200 rounds of
 # save and reload, with the memory figures (SOAK_ARGS="--rounds 20" for less).
+# Then the status lines a board program rewrites during saves: how many of
+# its writes a save undid (RACE_ARGS="--runs 2" for less).
 SOAK_ARGS ?=
+RACE_ARGS ?=
 soak: bench-build
 	build-bench/solne_soak $(SOAK_ARGS)
+	build-bench/solne_status_race $(RACE_ARGS)
 
 # Runs every fuzz target for FUZZ_SECONDS each; new inputs go to fuzz/out/.
 FUZZ_SECONDS ?= 60

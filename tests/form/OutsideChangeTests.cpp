@@ -121,5 +121,77 @@ TEST_F(OutsideChangeTest, ValuesThatCannotBeWrittenAreReportedBeforeTheQuestion)
     EXPECT_EQ(UserTxt(), SjisLines({"zz9,new,2"}));
 }
 
+// ---- the display names in the per-user files
+
+class NameLineChangeTest : public FormTest {
+protected:
+    std::string PerUser(const std::string& id) const { return ReadBytes(Board() + "/user/" + id + ".txt"); }
+    void WritePerUser(const std::string& id, const std::vector<std::string>& lines) {
+        WriteBytes(Board() + "/user/" + id + ".txt", SjisLines(lines));
+    }
+    void ChangeSomething() {
+        Click(w->userList, 0);
+        w->cmdGroupCancel_Click();
+        ASSERT_TRUE(w->DataChanged);
+    }
+};
+
+TEST_F(NameLineChangeTest, RenameBySecondEditorIsNamedYesSavesNoWritesNothing) {
+    ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
+    ChangeSomething();
+    const std::string theirs = SjisLines({"username=田中二郎", "status=1", "plan=会議"});
+    WritePerUser("u01", {"username=田中二郎", "status=1", "plan=会議"});
+    const std::string userTxt = ReadBytes(Board() + "/user.txt");
+
+    dialogs.answers = {MsgAnswer::No};
+    w->cmdSave_Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, std::string(kQuestionHead) + "user/u01.txt\r\n" + kQuestionTail);
+    EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
+    EXPECT_EQ(PerUser("u01"), theirs);
+    EXPECT_EQ(ReadBytes(Board() + "/user.txt"), userTxt);
+    EXPECT_TRUE(w->DataChanged);
+
+    dialogs.answers = {MsgAnswer::Yes};
+    w->cmdSave_Click();
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    EXPECT_EQ(dialogs.boxes[1].text, dialogs.boxes[0].text);
+    EXPECT_EQ(dialogs.boxes[2].text, "データの保存が完了しました。");
+    EXPECT_EQ(PerUser("u01"), SjisLines({"username=田中", "status=1", "plan=会議"}));
+    EXPECT_FALSE(w->DataChanged);
+}
+
+TEST_F(NameLineChangeTest, TenFilesAreNamedThenTheRestCounted) {
+    BoardFiles board;
+    board.groupLines = {"1,総務部"};
+    for (int i = 1; i <= 12; ++i) {
+        std::string id = (i < 10 ? "u0" : "u") + std::to_string(i);
+        board.userLines.push_back(id + ",p,1");
+        board.perUser.push_back({id, {"username=名" + std::to_string(i), "status=0", "plan="}});
+    }
+    ASSERT_EQ(Start(board), StartResult::Ready);
+    ChangeSomething();
+    for (auto& [id, lines] : board.perUser) WritePerUser(id, {"username=別名", "status=0", "plan="});
+
+    dialogs.answers = {MsgAnswer::No};
+    w->cmdSave_Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    std::string listed;
+    for (int i = 1; i <= 10; ++i) listed += std::string("user/") + (i < 10 ? "u0" : "u") + std::to_string(i) + ".txt\r\n";
+    EXPECT_EQ(dialogs.boxes[0].text, kQuestionHead + listed + "ほか 2 件\r\n" + kQuestionTail);
+}
+
+TEST_F(NameLineChangeTest, StatusAndPlanWrittenByTheBoardRaiseNoQuestionAndAreKept) {
+    ASSERT_EQ(Start(FiveUsers()), StartResult::Ready);
+    ChangeSomething();
+    const std::string board = SjisLines({"username=田中", "status=3", "plan=外出 15時戻り"});
+    WriteBytes(Board() + "/user/u01.txt", board);
+
+    w->cmdSave_Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, "データの保存が完了しました。");
+    EXPECT_EQ(PerUser("u01"), board);
+}
+
 }  // namespace
 }  // namespace solne::test
