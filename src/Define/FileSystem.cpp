@@ -49,6 +49,17 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of(kPathSeparators);
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const size_t slash = path.find_last_of(kPathSeparators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool IsAbsolutePath(const std::string& path) {
 #ifdef _WIN32
     if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&

@@ -170,6 +170,11 @@ inline constexpr const char* kPathSeparators = "/";
 // "C:\\x", "C:/x" and "\\\\server\\share"), not from a current folder.
 bool IsAbsolutePath(const std::string& path);
 
+// The folder part of a path ("." for a bare name, "/" for a name at the
+// root) and its last name.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
 // The folder that holds the running executable (from /proc/self/exe).
 std::string ProgramFolder();
 

@@ -5,18 +5,6 @@
 
 namespace solne {
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 int FollowLink(FileSystem& fs, const std::string& root, const std::string& path, std::string& target) {
     FileStat st;
     if (int err = fs.Stat(path, st); err != 0) return err;

@@ -17,8 +17,4 @@ namespace solne {
 // missing path or a link to nothing).
 int FollowLink(FileSystem& fs, const std::string& root, const std::string& path, std::string& target);
 
-// The folder part and the name part of a path.
-std::string FolderOf(const std::string& path);
-std::string NameOf(const std::string& path);
-
 }  // namespace solne

@@ -258,10 +258,7 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
                                  const std::function<std::optional<std::string>()>& chooseFolder) {
     LocateOutcome outcome;
     std::string stored = ReadSetting(fs, setupIniPath, "Script", "InstalledPath");
-    if (!stored.empty() && !IsAbsolutePath(stored)) {
-        const size_t slash = setupIniPath.find_last_of(kPathSeparators);
-        stored = JoinPath(slash == std::string::npos ? "." : setupIniPath.substr(0, slash + 1), stored);
-    }
+    if (!stored.empty() && !IsAbsolutePath(stored)) stored = JoinPath(FolderOf(setupIniPath), stored);
     outcome.paths = BoardPaths::For(stored);
     auto bothExist = [&] {
         return FileExists(fs, outcome.paths.UserFilePath) && FileExists(fs, outcome.paths.GroupFilePath);

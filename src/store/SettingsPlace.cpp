@@ -24,17 +24,9 @@ std::string EnvOr(const char* name, std::string fallback = {}) {
     return value ? std::string(value) : std::move(fallback);
 }
 
-bool IsAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
-
 bool InsideFolder(std::string_view path, std::string_view folder) {
     return path == folder || (path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
                               path[folder.size()] == '/');
-}
-
-std::string FolderOf(const std::string& file) {
-    const size_t slash = file.find_last_of(kPathSeparators);
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : file.substr(0, slash);
 }
 
 // Makes `folder` and its missing parents, each with mode 0700.
@@ -78,8 +70,8 @@ bool MayWriteBeside(const std::string& folder) {
 
 std::string UserSettingsFile(const SettingsEnvironment& env) {
     std::string base = env.xdgConfigHome;
-    if (!IsAbsolute(base)) {
-        if (!IsAbsolute(env.home)) return {};
+    if (!IsAbsolutePath(base)) {
+        if (!IsAbsolutePath(env.home)) return {};
         base = JoinPath(env.home, ".config");
     }
     return JoinPath(JoinPath(base, kOwnFolder), kFileName);
@@ -93,7 +85,7 @@ std::vector<std::string> SystemSettingsFiles(const SettingsEnvironment& env) {
         size_t colon = dirs.find(':', start);
         if (colon == std::string::npos) colon = dirs.size();
         const std::string dir = dirs.substr(start, colon - start);
-        if (IsAbsolute(dir)) files.push_back(JoinPath(JoinPath(dir, kOwnFolder), kFileName));
+        if (IsAbsolutePath(dir)) files.push_back(JoinPath(JoinPath(dir, kOwnFolder), kFileName));
         start = colon + 1;
     }
     return files;

@@ -62,7 +62,6 @@ State ReadState(const std::string& root) {
     return out;
 }
 
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // The names the save gives its temporary files: a dot, then ".solne-".
 bool IsTemporary(const std::string& path) {
