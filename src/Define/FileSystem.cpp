@@ -32,6 +32,7 @@ std::string ErrnoText(int err) {
     case EFBIG: return "ファイルが大きすぎます";
     case kNotRegularFile: return "通常のファイルではありません（FIFO、デバイスなど）";
     case kReplacedMeanwhile: return "処理の途中で別のプログラムがファイルを置き換えました";
+    case kChangedMeanwhile: return "処理の途中で別のプログラムがファイルを書き換えました";
     case kForeignLink: return "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
     default: break;
     }
@@ -79,9 +80,9 @@ int ReadOnlyFileSystem::CreateAt(Handle, const std::string&, mode_t, Handle& fil
     return EROFS;
 }
 
-int ReadOnlyFileSystem::OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) {
+int ReadOnlyFileSystem::OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file, FileStat* st) {
     file = Handle();
-    return forWriting ? EROFS : inner_.OpenAt(dir, name, false, file);
+    return forWriting ? EROFS : inner_.OpenAt(dir, name, false, file, st);
 }
 
 }  // namespace solne

@@ -62,6 +62,8 @@ constexpr int kForeignLink = 100001;
 constexpr int kNotRegularFile = 100002;
 // Returned when a file was replaced by someone else between two steps.
 constexpr int kReplacedMeanwhile = 100003;
+// Returned when a file's content changed while it was being replaced.
+constexpr int kChangedMeanwhile = 100004;
 
 // Every operation returns 0 on success or an errno value. Paths are in the
 // file system's own encoding (UTF-8 here). Everything that changes a file
@@ -96,8 +98,10 @@ public:
     virtual int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) = 0;
     // Opens an existing regular file for reading, or for reading and
     // writing; never follows a link, never blocks, refuses anything but a
-    // regular file (kNotRegularFile).
-    virtual int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) = 0;
+    // regular file (kNotRegularFile). `st`, when given, receives what the
+    // opened file looks like.
+    virtual int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file,
+                       FileStat* st = nullptr) = 0;
     // Renames within one folder, replacing what `to` names.
     virtual int RenameAt(Handle dir, const std::string& from, const std::string& to) = 0;
     // Removes the name (a link itself, never its target).
@@ -203,7 +207,8 @@ public:
     int OpenFolder(const std::string& path, Handle& dir) override { return inner_.OpenFolder(path, dir); }
     int StatAt(Handle dir, const std::string& name, FileStat& out) override { return inner_.StatAt(dir, name, out); }
     int CreateAt(Handle, const std::string&, mode_t, Handle& file) override;
-    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override;
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file,
+               FileStat* st = nullptr) override;
     int RenameAt(Handle, const std::string&, const std::string&) override { return EROFS; }
     int UnlinkAt(Handle, const std::string&) override { return EROFS; }
     int StatOf(Handle file, FileStat& out) override { return inner_.StatOf(file, out); }

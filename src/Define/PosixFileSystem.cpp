@@ -172,15 +172,13 @@ public:
         return 0;
     }
 
-    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override {
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file, FileStat* st) override {
         file = Handle();
         int flags = (forWriting ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         int fd = ::openat(Fd(dir), name.c_str(), flags);
         if (fd < 0) return errno;
-        if (int err = KeepIfRegular(fd, file); err != 0) return err;
-        // Blocking from here on: a regular file never waits.
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return 0;
+        // O_NONBLOCK stays: it changes nothing for a regular file.
+        return KeepIfRegular(fd, file, st);
     }
 
     int RenameAt(Handle dir, const std::string& from, const std::string& to) override {

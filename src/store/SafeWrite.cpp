@@ -4,9 +4,11 @@
 // through a handle opened without following links.
 #include "store/SafeWrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "store/LinkRule.h"
 #include "store/SaveSteps.h"
@@ -39,15 +41,20 @@ int CreateTemp(FileSystem& fs, Handle dir, const std::string& name, mode_t mode,
     return err;
 }
 
-// Writes all of `content` to an open file from its current position, and
-// flushes it when asked.
-int WriteAll(FileSystem& fs, Handle file, std::string_view content, bool sync, std::string& failedStep) {
-    if (int err = fs.Write(file, content); err != 0) return Fail(failedStep, step::kWrite, err);
-    if (sync) {
-        if (int err = fs.Sync(file); err != 0) return Fail(failedStep, step::kSync, err);
+// The bytes of a file are copied in pieces of this size.
+constexpr size_t kCopyChunk = size_t(1) << 20;
+
+// What the bytes after a source's head were when they were copied: their
+// length and a hash taken piece by piece (both passes read the same pieces).
+struct Digest {
+    uint64_t hash = 14695981039346656037ull;
+    int64_t length = 0;
+    void Add(std::string_view piece) {
+        hash = (hash ^ uint64_t(std::hash<std::string_view>{}(piece))) * 1099511628211ull;
+        length += int64_t(piece.size());
     }
-    return 0;
-}
+    bool operator==(const Digest&) const = default;
+};
 
 // Closes a handle that was written; a failed close is a failed write.
 int CloseWritten(FileSystem& fs, Handle file, int err, std::string& failedStep) {
@@ -56,29 +63,101 @@ int CloseWritten(FileSystem& fs, Handle file, int err, std::string& failedStep) 
     return err;
 }
 
-// Writes the journal: a temporary file holding `old`, flushed, then renamed
-// to its journal name, so a journal that exists is always complete.
-int WriteJournal(FileSystem& fs, Handle dir, const std::string& name, std::string_view old,
-                 std::string& failedStep) {
+// Streams the source's bytes from `offset` to its end into `to` (when
+// valid), adding them to `digest` (when given).
+int StreamFrom(FileSystem& fs, SourceFile& from, int64_t offset, Handle to, Digest* digest,
+               std::string& failedStep) {
+    if (int err = fs.Seek(*from.file, offset); err != 0) return Fail(failedStep, step::kRead, err);
+    std::string piece;
+    for (;;) {
+        piece.clear();
+        if (int err = fs.Read(*from.file, kCopyChunk, piece); err != 0) return Fail(failedStep, step::kRead, err);
+        if (piece.empty()) return 0;
+        if (to.valid()) {
+            if (int err = fs.Write(to, piece); err != 0) return Fail(failedStep, step::kWrite, err);
+        }
+        if (digest) digest->Add(piece);
+        if (piece.size() < kCopyChunk) return 0;
+    }
+}
+
+// Writes the source's bytes from `keepFrom` to its end: what its head holds
+// from memory, the rest from disk. `digest` receives the bytes after the head.
+int WriteFrom(FileSystem& fs, Handle to, SourceFile& from, size_t keepFrom, Digest* digest,
+              std::string& failedStep) {
+    if (keepFrom < from.head.size()) {
+        if (int err = fs.Write(to, std::string_view(from.head).substr(keepFrom)); err != 0)
+            return Fail(failedStep, step::kWrite, err);
+    }
+    if (from.atEnd) return 0;
+    return StreamFrom(fs, from, int64_t(std::max(keepFrom, from.head.size())), to, digest, failedStep);
+}
+
+// Writes the whole new content to an open file from its current position.
+int WriteContent(FileSystem& fs, Handle to, const NewContent& c, Digest* digest, std::string& failedStep) {
+    if (int err = fs.Write(to, c.head); err != 0) return Fail(failedStep, step::kWrite, err);
+    return c.source ? WriteFrom(fs, to, *c.source, c.keepFrom, digest, failedStep) : 0;
+}
+
+// Whether `name` is still the source and holds the bytes read from it
+// (`copied`: those after its head): 0, kChangedMeanwhile, or an error.
+int Verify(FileSystem& fs, Handle dir, const std::string& name, SourceFile& src, const Digest& copied,
+           std::string& failedStep) {
+    failedStep = step::kRename;
+    FileStat now;
+    int err = fs.StatAt(dir, name, now);
+    if (err == ENOENT) return kChangedMeanwhile;
+    if (err != 0) return Fail(failedStep, step::kInfo, err);
+    if (now.isLink || now.dev != src.st.dev || now.ino != src.st.ino) return kChangedMeanwhile;
+    if (now.size != int64_t(src.head.size()) + (src.atEnd ? 0 : copied.length)) return kChangedMeanwhile;
+    std::string again;
+    if ((err = fs.Seek(*src.file, 0)) != 0 || (err = fs.Read(*src.file, src.head.size(), again)) != 0)
+        return Fail(failedStep, step::kRead, err);
+    if (again != src.head) return kChangedMeanwhile;
+    if (src.atEnd) return 0;
+    Digest rest;
+    if ((err = StreamFrom(fs, src, int64_t(src.head.size()), Handle(), &rest, failedStep)) != 0) return err;
+    return rest == copied ? 0 : kChangedMeanwhile;
+}
+
+// Writes the journal: a temporary file holding the old content, flushed,
+// then renamed to its journal name, so a journal that exists is always
+// complete. `made` is the journal file; `digest` as for WriteFrom.
+int WriteJournal(FileSystem& fs, Handle dir, const std::string& name, SourceFile& old, Digest* digest,
+                 FileStat& made, std::string& failedStep) {
     std::string temp;
     Handle file;
     if (int err = CreateTemp(fs, dir, name, 0600, temp, file); err != 0) return Fail(failedStep, step::kCreate, err);
-    int err = CloseWritten(fs, file, WriteAll(fs, file, old, true, failedStep), failedStep);
+    int err = fs.StatOf(file, made);
+    if (err != 0) failedStep = step::kInfo;
+    if (err == 0) err = WriteFrom(fs, file, old, 0, digest, failedStep);
+    if (err == 0 && (err = fs.Sync(file)) != 0) failedStep = step::kSync;
+    err = CloseWritten(fs, file, err, failedStep);
     if (err == 0 && (err = fs.RenameAt(dir, temp, JournalName(name))) != 0) failedStep = step::kRename;
     if (err == 0 && (err = fs.Sync(dir)) != 0) failedStep = step::kSync;
     if (err != 0) fs.UnlinkAt(dir, temp);
     return err;
 }
 
-// Puts `content` into an open file from its start: room reserved first,
-// written, cut to its length, flushed.
-int Overwrite(FileSystem& fs, Handle file, std::string_view content, std::string& failedStep) {
-    int err = fs.Reserve(file, int64_t(content.size()));
+// Opens the journal of `name`, checking that it is the file `made` (when given).
+int OpenJournal(FileSystem& fs, Handle dir, const std::string& name, const FileStat* made, SourceFile& journal) {
+    int err = OpenSource(fs, dir, JournalName(name), journal);
+    if (err == 0 && made && (journal.st.dev != made->dev || journal.st.ino != made->ino)) err = kReplacedMeanwhile;
+    return err;
+}
+
+// Puts new content into an open file from its start: room for `size` bytes
+// reserved first, `head` and the bytes of `tail` (if any) from `keepFrom`
+// written, the file cut to `size`, flushed.
+int Overwrite(FileSystem& fs, Handle file, std::string_view head, SourceFile* tail, size_t keepFrom, int64_t size,
+              std::string& failedStep) {
+    int err = fs.Reserve(file, size);
     // A file system without reservation: the journal still guards the rewrite.
     if (err != 0 && err != EOPNOTSUPP) return Fail(failedStep, step::kWrite, err);
     if ((err = fs.Seek(file, 0)) != 0) return Fail(failedStep, step::kWrite, err);
-    if ((err = fs.Write(file, content)) != 0) return Fail(failedStep, step::kWrite, err);
-    if ((err = fs.Truncate(file, int64_t(content.size()))) != 0) return Fail(failedStep, step::kWrite, err);
+    if ((err = fs.Write(file, head)) != 0) return Fail(failedStep, step::kWrite, err);
+    if (tail && (err = WriteFrom(fs, file, *tail, keepFrom, nullptr, failedStep)) != 0) return err;
+    if ((err = fs.Truncate(file, size)) != 0) return Fail(failedStep, step::kWrite, err);
     if ((err = fs.Sync(file)) != 0) return Fail(failedStep, step::kSync, err);
     return 0;
 }
@@ -99,59 +178,52 @@ int OpenChecked(FileSystem& fs, Handle dir, const std::string& name, const FileS
     return 0;
 }
 
-// Reads an open file whole, up to the limit.
-int ReadWhole(FileSystem& fs, Handle file, std::string& out) {
-    out.clear();
-    if (int err = fs.Read(file, kMaxFileBytes + 1, out); err != 0) return err;
-    return out.size() > kMaxFileBytes ? EFBIG : 0;
-}
-
-// Finishes the roll-back of an interrupted rewrite: the journal's content
-// goes back into the file, then the journal goes.
-int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& failedStep) {
-    const std::string journal = JournalName(name);
-    FileStat js;
-    int err = fs.StatAt(dir, journal, js);
-    if (err == ENOENT) return 0;
-    if (err != 0) return Fail(failedStep, step::kInfo, err);
-    std::string old;
-    {
-        ScopedHandle j(fs);
-        if ((err = fs.OpenAt(dir, journal, false, j.get())) != 0 || (err = ReadWhole(fs, *j, old)) != 0)
-            return Fail(failedStep, step::kRead, err);
-    }
-    FileStat st;
-    if ((err = fs.StatAt(dir, name, st)) != 0) return Fail(failedStep, step::kInfo, err);
-    ScopedHandle file(fs);
-    if ((err = OpenChecked(fs, dir, name, st, file.get(), failedStep)) != 0) return err;
-    if ((err = Overwrite(fs, *file, old, failedStep)) != 0) return err;
-    if ((err = CloseWritten(fs, file.Release(), 0, failedStep)) != 0) return err;
-    if ((err = fs.UnlinkAt(dir, journal)) != 0) return Fail(failedStep, step::kDelete, err);
-    if ((err = fs.Sync(dir)) != 0) return Fail(failedStep, step::kSync, err);
-    return 0;
-}
-
 // Rewrites an existing file in place: it keeps its owner, group, mode and
-// links. The old content goes to the journal first; after a failure the
-// old content is written back and the journal removed, and when even that
-// fails the journal stays, so the file still reads as its old content.
+// links. The old content goes to the journal first; the rest of the new
+// content then comes from the journal, since the file itself is being
+// overwritten. After a failure the old content is written back and the
+// journal removed, and when even that fails the journal stays, so the file
+// still reads as its old content.
 int RewriteInPlace(FileSystem& fs, Handle dir, const std::string& name, const FileStat& examined,
-                   std::string_view content, std::string& failedStep) {
-    ScopedHandle file(fs);
-    if (int err = OpenChecked(fs, dir, name, examined, file.get(), failedStep); err != 0) return err;
-    std::string old;
-    if (int err = ReadWhole(fs, *file, old); err != 0) return Fail(failedStep, step::kRead, err);
-    if (old == content) return CloseWritten(fs, file.Release(), 0, failedStep);
-    if (int err = WriteJournal(fs, dir, name, old, failedStep); err != 0) return err;
+                   const NewContent& c, std::string& failedStep) {
+    SourceFile file(fs);  // open for reading and writing
+    if (int err = OpenChecked(fs, dir, name, examined, file.file.get(), failedStep); err != 0)
+        return err == kReplacedMeanwhile && c.verify ? kChangedMeanwhile : err;
+    file.st = examined;
+    SourceFile* old = c.source;
+    if (old) {
+        // The file must be the one the new content was built from.
+        if (old->st.dev != examined.dev || old->st.ino != examined.ino)
+            return Fail(failedStep, step::kOpen, kChangedMeanwhile);
+    } else {
+        if (int err = ReadHead(fs, file, c.head.size() + 1); err != 0) return Fail(failedStep, step::kRead, err);
+        if (file.atEnd && file.head == c.head) return CloseWritten(fs, file.file.Release(), 0, failedStep);
+        old = &file;
+    }
+    Digest copied;
+    FileStat made;
+    if (int err = WriteJournal(fs, dir, name, *old, &copied, made, failedStep); err != 0) return err;
+    SourceFile journal(fs);
+    int err = c.verify ? Verify(fs, dir, name, *old, copied, failedStep) : 0;
+    if (err == 0 && c.source && (err = OpenJournal(fs, dir, name, &made, journal)) != 0) failedStep = step::kRead;
+    if (err != 0) {  // the file is untouched
+        fs.UnlinkAt(dir, JournalName(name));
+        return err;
+    }
 
-    int err = Overwrite(fs, *file, content, failedStep);
+    err = c.source ? Overwrite(fs, *file.file, c.head, &journal, c.keepFrom,
+                               int64_t(c.head.size()) + journal.st.size - int64_t(c.keepFrom), failedStep)
+                   : Overwrite(fs, *file.file, c.head, nullptr, 0, int64_t(c.head.size()), failedStep);
     if (err != 0) {
         std::string ignored;
-        if (Overwrite(fs, *file, old, ignored) == 0 && fs.UnlinkAt(dir, JournalName(name)) == 0)
-            return err;
+        bool restored = (journal.file.get().valid() || OpenJournal(fs, dir, name, &made, journal) == 0) &&
+                        Overwrite(fs, *file.file, "", &journal, 0, journal.st.size, ignored) == 0;
+        journal.file.reset();
+        if (restored && fs.UnlinkAt(dir, JournalName(name)) == 0) return err;
         return Fail(failedStep, step::kNotRestored, err);
     }
-    if ((err = CloseWritten(fs, file.Release(), 0, failedStep)) != 0) return err;
+    journal.file.reset();  // Windows removes no name that is still open
+    if ((err = CloseWritten(fs, file.file.Release(), 0, failedStep)) != 0) return err;
     if ((err = fs.UnlinkAt(dir, JournalName(name))) != 0) return Fail(failedStep, step::kDelete, err);
     if ((err = fs.Sync(dir)) != 0) return Fail(failedStep, step::kSync, err);
     return 0;
@@ -159,15 +231,16 @@ int RewriteInPlace(FileSystem& fs, Handle dir, const std::string& name, const Fi
 
 // Replaces `name` by a new file renamed over it.
 int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool exists, const FileStat& st,
-                    std::string_view content, bool sync, bool& useInPlace, std::string& failedStep) {
+                    const NewContent& c, bool sync, bool& useInPlace, std::string& failedStep) {
     std::string temp;
     Handle file;
     if (int err = CreateTemp(fs, dir, name, exists ? 0600 : 0666, temp, file); err != 0)
         return Fail(failedStep, step::kCreate, err);
     FileStat made;
+    Digest copied;
     int err = fs.StatOf(file, made);
     if (err != 0) failedStep = step::kInfo;
-    if (err == 0) err = WriteAll(fs, file, content, false, failedStep);
+    if (err == 0) err = WriteContent(fs, file, c, &copied, failedStep);
     if (err == 0 && exists) {
         if (RunningAsRoot()) {
             if ((err = fs.SetOwner(file, st.uid, st.gid)) != 0) failedStep = step::kOwner;
@@ -188,7 +261,12 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
             err = kReplacedMeanwhile;
         if (err != 0) failedStep = step::kRename;
     }
-    if (err == 0 && !useInPlace && (err = fs.RenameAt(dir, temp, name)) != 0) failedStep = step::kRename;
+    // The last look at the file being replaced, as late as it can be.
+    if (err == 0 && !useInPlace && c.verify) err = Verify(fs, dir, name, *c.source, copied, failedStep);
+    if (err == 0 && !useInPlace) {
+        if (c.source) c.source->file.reset();  // Windows renames over no open file
+        if ((err = fs.RenameAt(dir, temp, name)) != 0) failedStep = step::kRename;
+    }
     if (err != 0 || useInPlace) {
         fs.UnlinkAt(dir, temp);
         return err;
@@ -246,8 +324,36 @@ int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder, const s
     return removed;
 }
 
-int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path, std::string_view content,
-                bool sync, std::string& failedStep) {
+int OpenSource(FileSystem& fs, Handle dir, const std::string& name, SourceFile& out) {
+    return fs.OpenAt(dir, name, false, out.file.get(), &out.st);
+}
+
+int ReadHead(FileSystem& fs, SourceFile& src, size_t size) {
+    if (src.atEnd || src.head.size() >= size) return 0;
+    if (int err = fs.Read(*src.file, size - src.head.size(), src.head); err != 0) return err;
+    src.atEnd = src.head.size() < size;
+    return 0;
+}
+
+int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& failedStep) {
+    SourceFile journal(fs);
+    int err = OpenJournal(fs, dir, name, nullptr, journal);
+    if (err == ENOENT) return 0;
+    if (err != 0) return Fail(failedStep, step::kRead, err);
+    FileStat st;
+    if ((err = fs.StatAt(dir, name, st)) != 0) return Fail(failedStep, step::kInfo, err);
+    ScopedHandle file(fs);
+    if ((err = OpenChecked(fs, dir, name, st, file.get(), failedStep)) != 0) return err;
+    if ((err = Overwrite(fs, *file, "", &journal, 0, journal.st.size, failedStep)) != 0) return err;
+    journal.file.reset();
+    if ((err = CloseWritten(fs, file.Release(), 0, failedStep)) != 0) return err;
+    if ((err = fs.UnlinkAt(dir, JournalName(name))) != 0) return Fail(failedStep, step::kDelete, err);
+    if ((err = fs.Sync(dir)) != 0) return Fail(failedStep, step::kSync, err);
+    return 0;
+}
+
+int OpenTargetFolder(FileSystem& fs, const std::string& root, const std::string& path, ScopedHandle& dir,
+                     std::string& name, bool& followedLink, std::string& failedStep) {
     std::string target;
     int err = FollowLink(fs, root, path, target);
     if (err == ENOENT) {
@@ -255,18 +361,31 @@ int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path
     } else if (err != 0) {
         return Fail(failedStep, err == kForeignLink ? step::kLink : step::kInfo, err);
     }
-    ScopedHandle dir(fs);
     if ((err = fs.OpenFolder(FolderOf(target), dir.get())) != 0) return Fail(failedStep, step::kCreate, err);
-    return ReplaceFileIn(fs, *dir, NameOf(target), true, target != path, content, sync, failedStep);
+    name = NameOf(target);
+    followedLink = target != path;
+    return 0;
+}
+
+int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path, std::string_view content,
+                bool sync, std::string& failedStep) {
+    ScopedHandle dir(fs);
+    std::string name;
+    bool followedLink = false;
+    if (int err = OpenTargetFolder(fs, root, path, dir, name, followedLink, failedStep); err != 0) return err;
+    return ReplaceFileIn(fs, *dir, name, true, followedLink, NewContent(content), sync, failedStep);
 }
 
 int ReplaceFileIn(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
-                  std::string_view content, bool sync, std::string& failedStep) {
+                  const NewContent& content, bool sync, std::string& failedStep) {
     int err = lookForJournal ? RollBack(fs, dir, name, failedStep) : 0;
     if (err != 0) return err;
 
+    // A source that is checked again right before the replace tells what
+    // the file is like; else a look at the name.
     FileStat st;
-    err = fs.StatAt(dir, name, st);
+    if (content.verify) st = content.source->st;
+    else err = fs.StatAt(dir, name, st);
     if (err != 0 && err != ENOENT) return Fail(failedStep, step::kInfo, err);
     const bool exists = err == 0;
     if (exists && st.isLink && followedLink) return Fail(failedStep, step::kLink, kReplacedMeanwhile);

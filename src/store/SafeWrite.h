@@ -9,6 +9,38 @@
 
 namespace solne {
 
+// A file about to be replaced, open for reading: its first bytes are held,
+// the rest is streamed from disk into the new file when that is written, so
+// a file of any size costs a bounded amount of memory.
+struct SourceFile {
+    explicit SourceFile(FileSystem& fs) : file(fs) {}
+    ScopedHandle file;
+    FileStat st;         // the file opened (device and inode)
+    std::string head;    // its first bytes
+    bool atEnd = false;  // `head` is all of it
+};
+
+// Opens `name` in the folder (never through a link, never anything but a
+// regular file) as a source, nothing read yet.
+int OpenSource(FileSystem& fs, Handle dir, const std::string& name, SourceFile& out);
+// Reads on until the source's head holds at least `size` bytes or the whole file.
+int ReadHead(FileSystem& fs, SourceFile& src, size_t size);
+
+// The new content of a file: `head`, then, with a source, the source's
+// bytes from `keepFrom` (within its head) to its end. `verify`: right before
+// the new content takes the file's place, the file must still be the source
+// and hold the bytes read from it, else nothing changes and the result is
+// kChangedMeanwhile, so the caller can rebuild from the new bytes.
+struct NewContent {
+    NewContent(std::string_view head) : head(head) {}
+    NewContent(std::string_view head, SourceFile& source, size_t keepFrom, bool verify)
+        : head(head), source(&source), keepFrom(keepFrom), verify(verify) {}
+    std::string_view head;
+    SourceFile* source = nullptr;
+    size_t keepFrom = 0;
+    bool verify = false;
+};
+
 // Replaces a file's content safely. A symbolic link is followed under the
 // link rule (LinkRule.h) with `root` as the folder links may lead into.
 // Usually: a new temporary file in the same folder (created exclusively,
@@ -29,10 +61,22 @@ int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path
 
 // The same for the entry `name` of a folder the caller opened (and checked
 // under the link rule). `lookForJournal` false: the caller's listing shows
-// no journal beside it. `followedLink`: `name` was reached through a link,
-// so finding a link there now means it was swapped meanwhile.
+// no journal beside it, or the caller rolled it back. `followedLink`:
+// `name` was reached through a link, so finding a link there now means it
+// was swapped meanwhile. The source of `content`, if any, is closed before
+// the rename (Windows cannot rename over an open file).
 int ReplaceFileIn(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
-                  std::string_view content, bool sync, std::string& failedStep);
+                  const NewContent& content, bool sync, std::string& failedStep);
+
+// Opens the folder holding the file `path` names, a link followed under the
+// link rule; `name` is the file's name in it and `followedLink` tells
+// whether a link led there. A path naming nothing is its own target.
+int OpenTargetFolder(FileSystem& fs, const std::string& root, const std::string& path, ScopedHandle& dir,
+                     std::string& name, bool& followedLink, std::string& failedStep);
+
+// Finishes the roll-back of an interrupted rewrite of `name`, if its journal
+// is there: the old content goes back into the file, then the journal goes.
+int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& failedStep);
 
 // The journal of an interrupted rewrite of the file `name`, in its folder.
 std::string JournalName(const std::string& name);

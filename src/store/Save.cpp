@@ -5,6 +5,7 @@
 // status and plan lines the board system wrote into it.
 #include "store/Save.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unordered_map>
 #include <unordered_set>
@@ -97,9 +98,11 @@ std::vector<SaveFailure> Prepare(const UserTable& users, const GroupTable& group
     return refused;
 }
 
-// A per-user file as the save writes it.
+// A per-user file as the save writes it: `bytes`, then the current file's
+// bytes from `keepFrom` to its end.
 struct PerUserContent {
     std::string bytes;
+    size_t keepFrom = 0;
     std::string status;  // line 2 as written
     std::string plan;    // line 3 as written
 };
@@ -107,10 +110,12 @@ struct PerUserContent {
 // The new name line, then everything after the current file's first line
 // byte for byte; a missing or empty status or plan line gets its new-user
 // form. With no current file: the name line, "status=0" and "plan=".
-PerUserContent PerUserFileContent(const std::string& nameLine, const std::string* current) {
-    std::string_view rest = current ? std::string_view(*current) : std::string_view();
+// `head` holds at least the current file's first three lines.
+PerUserContent PerUserFileContent(const std::string& nameLine, const std::string* head) {
+    const std::string_view current = head ? std::string_view(*head) : std::string_view();
+    std::string_view rest = current;
     TakeLine(rest);
-    std::string_view afterName = rest;
+    const size_t afterName = current.size() - rest.size();
     TextLine status = TakeLine(rest);
     TextLine plan = TakeLine(rest);
 
@@ -119,15 +124,67 @@ PerUserContent PerUserFileContent(const std::string& nameLine, const std::string
     c.plan = plan.text.empty() ? kNewPlan : plan.text;
     c.bytes = nameLine;
     if (!status.text.empty() && !plan.text.empty()) {
-        c.bytes += afterName;
+        c.keepFrom = afterName;
     } else {
         c.bytes += c.status;
         c.bytes += status.end.empty() ? kCrLf : status.end;
         c.bytes += c.plan;
         c.bytes += plan.end.empty() ? kCrLf : plan.end;
-        c.bytes += rest;
+        c.keepFrom = current.size() - rest.size();
     }
     return c;
+}
+
+// Whether `head` holds a file's first three lines whole.
+bool HoldsFirstLines(std::string_view head) {
+    for (int i = 0; i < 3; ++i) TakeLine(head);
+    return !head.empty();
+}
+
+// Reads a per-user file's head until it holds the first three lines: a
+// little at first, more for long lines, up to the limit for data files.
+int ReadFirstLines(FileSystem& fs, SourceFile& src) {
+    for (size_t size = 4096;; size = std::min(size * 2, kMaxFileBytes)) {
+        if (int err = ReadHead(fs, src, size); err != 0) return err;
+        if (src.atEnd || HoldsFirstLines(src.head)) return 0;
+        if (size == kMaxFileBytes) return EFBIG;
+    }
+}
+
+// Writes one per-user file of the folder `dir`: the new name line, then
+// the file's lines after the first as they are on disk, streamed, never
+// held whole. The board may rewrite a status line meanwhile: right before
+// the new file takes the old one's place, the old one is compared once
+// more (identity, size and bytes), and the new file is rebuilt from the new
+// bytes when it changed, a few times at most. Returns 0 or an errno value
+// with the failed step; `c` is what the file now holds.
+int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
+                  const std::string& nameLine, PerUserContent& c, std::string& step) {
+    constexpr int kVerifiedAttempts = 3;
+    if (lookForJournal) {
+        if (int err = RollBack(fs, dir, name, step); err != 0) return err;
+    }
+    for (int attempt = 0;; ++attempt) {
+        SourceFile current(fs);
+        int err = OpenSource(fs, dir, name, current);
+        FileStat st;
+        if (err == ELOOP && fs.StatAt(dir, name, st) == 0 && st.isLink) err = ENOENT;  // a link to nothing
+        if (err == ENOENT) {  // a new user's file, or one removed since the folder was listed
+            c = PerUserFileContent(nameLine, nullptr);
+            return ReplaceFileIn(fs, dir, name, false, followedLink, NewContent(c.bytes), false, step);
+        }
+        if (err == 0) err = ReadFirstLines(fs, current);
+        if (err != 0) {
+            step = step::kRead;
+            return err;
+        }
+        c = PerUserFileContent(nameLine, &current.head);
+        if (std::string_view(current.head).substr(0, c.keepFrom) == c.bytes) return 0;  // unchanged
+        const bool verify = attempt < kVerifiedAttempts;
+        err = ReplaceFileIn(fs, dir, name, false, followedLink, NewContent(c.bytes, current, c.keepFrom, verify),
+                            false, step);
+        if (err != kChangedMeanwhile || !verify) return err;
+    }
 }
 
 // ------------------------------------------------------ per-user files
@@ -136,7 +193,6 @@ PerUserContent PerUserFileContent(const std::string& nameLine, const std::string
 // find the same file share it; the last of them gives the name line.
 struct UserFile {
     std::string name;     // its name in the per-user folder
-    bool existed = false;
     bool isLink = false;  // a symbolic link (followed under the link rule)
     size_t lastSlot = 0;
     std::vector<size_t> slots;
@@ -150,8 +206,7 @@ struct UserFilePlan {
 // Finds every slot's file: through the folder's listing (exact name, else
 // the one case-insensitive match), or by its exact name when the folder
 // could not be listed.
-UserFilePlan PlanUserFiles(FileSystem& fs, const UserFolderIndex* index, const std::string& folder,
-                           const UserTable& users) {
+UserFilePlan PlanUserFiles(const UserFolderIndex* index, const UserTable& users) {
     UserFilePlan plan;
     std::unordered_map<std::string, size_t> byName;
     byName.reserve(users.size());
@@ -161,23 +216,13 @@ UserFilePlan PlanUserFiles(FileSystem& fs, const UserFolderIndex* index, const s
             continue;
         }
         std::string name = UserFileName(users[i].UserId);
-        bool existed = false;
         bool isLink = !index;  // unknown without a listing: looked at
         if (index) {
-            if (auto match = index->Find(name)) {
-                name = match->name;
-                existed = true;
-            }
+            if (auto match = index->Find(name)) name = match->name;
             isLink = index->IsLink(name);
-        } else {
-            // A file that cannot be examined counts as existing: reading it
-            // then fails and is reported, and nothing replaces it unread.
-            FileStat st;
-            int err = fs.Stat(JoinPath(folder, name), st);
-            existed = err == 0 ? st.isRegular : err != ENOENT;
         }
         auto [it, added] = byName.emplace(name, plan.files.size());
-        if (added) plan.files.push_back(UserFile{name, existed, isLink, i, {}});
+        if (added) plan.files.push_back(UserFile{name, isLink, i, {}});
         UserFile& f = plan.files[it->second];
         f.lastSlot = i;
         f.slots.push_back(i);
@@ -251,61 +296,29 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
     // With a listing, the folder is opened once for all the plain files in it.
     ScopedHandle dir(fs);
     if (index && !folderTarget.empty()) fs.OpenFolder(folderTarget, dir.get());
-    std::string current;
     for (const UserFile& f : plan.files) {
-        std::string path = JoinPath(folder, f.name);
-        bool exists = f.existed;
+        const std::string path = JoinPath(folder, f.name);
+        const std::string& nameLine = prepared.nameLines[f.lastSlot];
         PerUserContent c;
-        // The board may write a status line while the save works on the
-        // file: the file is looked at once more right before it is replaced
-        // (size, time, identity), and rebuilt from its new bytes when it
-        // changed, a few times at most.
-        bool failed = false;
-        for (int attempt = 0;; ++attempt) {
-            std::string target = path;
-            FileStat before;
-            if (exists) {
-                int err = f.isLink ? FollowLink(fs, root, path, target) : 0;
-                if (err == kForeignLink) {
-                    failures.push_back(SaveFailure{path, step::kLink, ErrnoText(err)});
-                    failed = true;
-                    break;
-                }
-                // The listing tells whether a journal lies beside a plain file.
-                const bool lookForJournal = f.isLink || !index || (index->MayHoldJournals() && index->Has(JournalName(f.name)));
-                if (err == 0) err = ReadCurrentContent(fs, target, current, kMaxFileBytes, lookForJournal, &before);
-                if (err == ENOENT) {
-                    exists = false;  // removed since the folder was listed
-                } else if (err != 0) {
-                    failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
-                    failed = true;
-                    break;
-                }
-            }
-            c = PerUserFileContent(prepared.nameLines[f.lastSlot], exists ? &current : nullptr);
-            if (!exists || c.bytes == current || attempt == 3) break;
-            FileStat now;
-            if (int err = fs.Stat(target, now); err != 0) {
-                failures.push_back(SaveFailure{path, step::kRead, ErrnoText(err)});
-                failed = true;
-                break;
-            }
-            if (now.size == before.size && now.mtimeNs == before.mtimeNs && now.ino == before.ino) break;
+        std::string step;
+        int err;
+        if (dir.get().valid() && !f.isLink) {
+            // The listing tells whether a journal lies beside the file.
+            const bool lookForJournal = index->MayHoldJournals() && index->Has(JournalName(f.name));
+            err = WriteUserFile(fs, *dir, f.name, lookForJournal, false, nameLine, c, step);
+        } else {
+            ScopedHandle own(fs);
+            std::string name;
+            bool followedLink = false;
+            err = OpenTargetFolder(fs, root, path, own, name, followedLink, step);
+            if (err == 0) err = WriteUserFile(fs, *own, name, true, followedLink, nameLine, c, step);
         }
-        if (failed) continue;
-        if (!exists || c.bytes != current) {
-            std::string step;
-            const bool plain = dir.get().valid() && !f.isLink;
-            const bool lookForJournal = !index || (index->MayHoldJournals() && index->Has(JournalName(f.name)));
-            if (int err = plain ? ReplaceFileIn(fs, *dir, f.name, lookForJournal, false, c.bytes, false, step)
-                                : ReplaceFile(fs, root, path, c.bytes, false, step);
-                err != 0) {
-                failures.push_back(SaveFailure{path, step, ErrnoText(err)});
-                continue;
-            }
+        if (err != 0) {
+            failures.push_back(SaveFailure{path, step, ErrnoText(err)});
+            continue;
         }
         if (nameLines) {
-            std::string_view line(prepared.nameLines[f.lastSlot]);
+            std::string_view line(nameLine);
             (*nameLines)[f.name] = HashBytes(TakeLine(line).text);
         }
         for (size_t slot : f.slots) {
@@ -405,7 +418,7 @@ std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths&
                                                const UserTable& users) {
     UserFolderIndex index;
     if (index.Build(fs, paths.UserFolder()) != 0) return {};
-    UserFilePlan plan = PlanUserFiles(fs, &index, index.Folder(), users);
+    UserFilePlan plan = PlanUserFiles(&index, users);
     return PruneCandidates(fs, index.Folder(), index.Entries(), KeptNames(plan), nullptr);
 }
 
@@ -450,7 +463,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     const int listErr = index.Build(fs, folder);
     if (listErr != 0) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(listErr)});
     if (listErr == 0 && folderErr == 0) RemoveStaleTemporaryFiles(fs, folderTarget, &index.Entries());
-    UserFilePlan plan = PlanUserFiles(fs, listErr == 0 ? &index : nullptr, folder, users);
+    UserFilePlan plan = PlanUserFiles(listErr == 0 ? &index : nullptr, users);
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(SaveFailure{UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId});
     // The name lines as written replace those remembered (a copy: other

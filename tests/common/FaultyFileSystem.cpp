@@ -172,13 +172,13 @@ int FaultyFileSystem::CreateAt(Handle dir, const std::string& name, mode_t mode,
     return End(err);
 }
 
-int FaultyFileSystem::OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) {
+int FaultyFileSystem::OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file, FileStat* st) {
     const std::string path = PathAt(dir, name);
     if (int err = Begin(forWriting ? FsOp::OpenWrite : FsOp::OpenRead, path)) {
         file = Handle();
         return End(err);
     }
-    int err = inner_.OpenAt(dir, name, forWriting, file);
+    int err = inner_.OpenAt(dir, name, forWriting, file, st);
     if (err == 0) Opened(file, path);
     return End(err);
 }

@@ -67,7 +67,8 @@ public:
     int OpenFolder(const std::string& path, Handle& dir) override;
     int StatAt(Handle dir, const std::string& name, FileStat& out) override;
     int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override;
-    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override;
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file,
+               FileStat* st = nullptr) override;
     int RenameAt(Handle dir, const std::string& from, const std::string& to) override;
     int UnlinkAt(Handle dir, const std::string& name) override;
     int StatOf(Handle file, FileStat& out) override;

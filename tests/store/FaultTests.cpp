@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -170,10 +171,10 @@ const std::map<FsOp, std::set<std::string>> kStepsOf = {
     {FsOp::OpenRead, {"属性の変更", "読み込み"}},
     {FsOp::Rename, {"名前の変更"}},
     {FsOp::Unlink, {"削除"}},
-    {FsOp::StatOf, {"情報の取得", "書き込み用に開く", "属性の変更"}},
+    {FsOp::StatOf, {"情報の取得", "書き込み用に開く", "属性の変更", "読み込み"}},
     {FsOp::Read, {"読み込み"}},
     {FsOp::Write, {"書き込み"}},
-    {FsOp::Seek, {"書き込み"}},
+    {FsOp::Seek, {"書き込み", "読み込み"}},
     {FsOp::Truncate, {"書き込み"}},
     {FsOp::Reserve, {"書き込み"}},
     {FsOp::Sync, {"ディスクへの書き出し"}},
@@ -192,11 +193,17 @@ bool MayGoUnreported(const std::vector<FaultyFileSystem::Call>& calls, int k, co
     // opens it again itself.
     if (c.op == FsOp::OpenFolder && c.path == root + "/user") return true;
     if (c.op != FsOp::Close) return false;
+    // The open this close belongs to: handles of one path are closed in
+    // the reverse order of their opening.
+    int laterCloses = 0;
     for (int i = k - 2; i >= 0; --i) {
         const auto& o = calls[i];
         if (o.path != c.path) continue;
-        if (o.op == FsOp::OpenWrite) return false;
-        if (o.op == FsOp::OpenRead || o.op == FsOp::OpenFolder) return true;
+        if (o.op == FsOp::Close) {
+            ++laterCloses;
+        } else if (o.result == 0 && (o.op == FsOp::OpenWrite || o.op == FsOp::OpenRead || o.op == FsOp::OpenFolder)) {
+            if (laterCloses-- == 0) return o.op != FsOp::OpenWrite;
+        }
     }
     return false;
 }
@@ -224,19 +231,24 @@ bool RenamedOnto(const std::vector<FaultyFileSystem::Call>& calls, int count, co
 class FaultTest : public ::testing::Test {
 protected:
     // A small office: five users with their files (one of them a symbolic
-    // link into another folder, one with a second name there), a memo left
-    // in the per-user folder, a dot file the board keeps there.
+    // link into another folder, one with a second name there, two with
+    // long memos the save streams from disk), a memo left in the per-user
+    // folder, a dot file the board keeps there.
     void WriteBoardBefore() {
         ASSERT_FALSE(dir.path().empty()) << "no folder for the board";
         fs::remove_all(dir.path());
         fs::create_directory(dir.path());
+        auto withMemo = [](std::vector<std::string> lines) {
+            for (int i = 0; i < 400; ++i) lines.push_back("memo" + std::to_string(i) + "=予定の控え");
+            return lines;
+        };
         test::WriteBoard(dir.path(),
                          {{"u01,pass1,1", "u02,pw,2", "u03,,1", "u04,x,3", "u06,y,1"},
                           {"1,営業", "2,総務", "3,開発"},
                           {{"u01", {"username=山田", "status=1", "plan=会議"}},
                            {"u02", {"username=佐藤", "status=0", "plan="}},
-                           {"u03", {"username=鈴木", "status=2,外出,15時", "plan=明日休み"}},
-                           {"u06", {"username=渡辺", "status=3", "plan=出張"}}}});
+                           {"u03", withMemo({"username=鈴木", "status=2,外出,15時", "plan=明日休み"})},
+                           {"u06", withMemo({"username=渡辺", "status=3", "plan=出張"})}}});
         test::WriteBytes(dir / "shared/u04.txt", test::SjisLines({"username=高橋", "status=0", "plan=", "memo=x"}));
         ::symlink("../shared/u04.txt", (dir / "user/u04.txt").c_str());
         ::link((dir / "user/u06.txt").c_str(), (dir / "shared/u06-copy.txt").c_str());
@@ -288,7 +300,7 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
 
     std::set<FsOp> kinds;
     for (auto& c : operations) kinds.insert(c.op);
-    for (FsOp op : {FsOp::Stat, FsOp::ReadFile, FsOp::ListDir, FsOp::RealPath, FsOp::OpenFolder, FsOp::StatAt,
+    for (FsOp op : {FsOp::Stat, FsOp::ListDir, FsOp::RealPath, FsOp::OpenFolder, FsOp::StatAt,
                     FsOp::OpenWrite, FsOp::OpenRead, FsOp::Rename, FsOp::Unlink, FsOp::StatOf, FsOp::Read,
                     FsOp::Write, FsOp::Seek, FsOp::Truncate, FsOp::Reserve, FsOp::Sync, FsOp::Close, FsOp::Chmod})
         EXPECT_TRUE(kinds.contains(op)) << FsOpName(op) << " is among the operations tried";
@@ -668,26 +680,47 @@ TEST(CrashTest, RewriteInPlaceKilledReadsOldOrNew) {
         fs::create_directory(root / "links");
         ASSERT_EQ(::link(file.c_str(), (root / "links/user.txt").c_str()), 0);
     };
+    // The rewrite in a child process, killed `delay` after it begins (none:
+    // left to finish). The child tells through a pipe when it begins.
+    std::chrono::steady_clock::time_point began;
+    auto rewriteInChild = [&](std::optional<std::chrono::microseconds> delay) {
+        int ready[2];
+        if (::pipe(ready) != 0) return pid_t(-1);
+        pid_t child = ::fork();
+        if (child == 0) {
+            std::string s;
+            (void)!::write(ready[1], "x", 1);
+            ::_exit(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, s) == 0 ? 0 : 1);
+        }
+        char byte;
+        if (child > 0 && ::read(ready[0], &byte, 1) == 1) began = std::chrono::steady_clock::now();
+        ::close(ready[0]);
+        ::close(ready[1]);
+        if (child > 0 && delay) {
+            std::this_thread::sleep_for(*delay);
+            ::kill(child, SIGKILL);
+        }
+        return child;
+    };
     reset();
     std::string step;
-    auto t0 = std::chrono::steady_clock::now();
-    ASSERT_EQ(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, step), 0) << step;
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+    // How long a child takes from its beginning to its end, the span the kills land in.
+    pid_t child = rewriteInChild(std::nullopt);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_EQ(test::ReadBytes(root / "links/user.txt"), newContent) << "rewritten in place";
 
     std::mt19937_64 rng(std::random_device{}());
-    int journals = 0, runs = 20;
+    int journals = 0, runs = 40;
     for (int run = 0; run < runs; ++run) {
         reset();
-        const auto delay = std::chrono::microseconds(std::uniform_int_distribution<int64_t>(0, took.count())(rng));
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            std::string s;
-            ::_exit(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, s) == 0 ? 0 : 1);
-        }
-        std::this_thread::sleep_for(delay);
-        ::kill(child, SIGKILL);
+        // Spread evenly over the span, each at a random point of its share.
+        std::uniform_real_distribution<double> within(0, 1);
+        child = rewriteInChild(std::chrono::microseconds(int64_t((run + within(rng)) * double(took.count()) / runs)));
+        ASSERT_GT(child, 0);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));

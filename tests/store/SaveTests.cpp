@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -539,29 +540,91 @@ TEST_F(SaveTest, TemporaryFilesOfDeadProcessesAreRemoved) {
     EXPECT_EQ(TempFilesIn(dir.path()), std::vector<std::string>{dir / ("user/.u02.txt.solne-" + live + "-1.tmp")});
 }
 
-// The board writes a status line right after the save read the file: the
-// look right before the replace notices it, and the new status survives.
+// The board rewrites a per-user file right after the save read it, in
+// place or by renaming a new file over it: the last look before the replace
+// notices it, and the new status survives. A file that changes at every
+// look is saved all the same after a few attempts.
 TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
     struct BoardWritesAfterRead : FaultyFileSystem {
-        std::string file, bytes;
-        int writes = 0;
-        int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
-            int err = FaultyFileSystem::ReadFile(path, out, limit, st);
-            if (path == file && writes++ == 0) {
-                ::usleep(20000);  // a later time stamp on any file system
-                test::WriteBytes(file, bytes);
+        std::string file;
+        int writesLeft = 1;
+        bool byRename = false;
+        Handle watched;
+        int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& out, FileStat* st) override {
+            int err = FaultyFileSystem::OpenAt(dir, name, forWriting, out, st);
+            if (err == 0 && !forWriting && name == "u01.txt") watched = out;
+            return err;
+        }
+        int Read(Handle h, size_t max, std::string& out) override {
+            int err = FaultyFileSystem::Read(h, max, out);
+            if (h == watched && writesLeft > 0) {
+                std::string bytes = SjisLines({"username=山田", "status=" + std::to_string(writesLeft--), "plan=外出中"});
+                test::WriteBytes(byRename ? file + ".new" : file, bytes);
+                if (byRename) ::rename((file + ".new").c_str(), file.c_str());
             }
             return err;
         }
-    } board;
+        int Close(Handle h) override {
+            if (h == watched) watched = Handle();
+            return FaultyFileSystem::Close(h);
+        }
+    };
+    for (bool byRename : {false, true}) {
+        SCOPED_TRACE(byRename ? "by rename" : "in place");
+        Make(SampleBoard());
+        BoardWritesAfterRead board;
+        board.file = UserFile("u01.txt");
+        board.byRename = byRename;
+        LoadedBoard b = Load();
+        b.Users[0].UserName = "山田花子";
+        ASSERT_TRUE(Save(b, board).ok());
+        EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=外出中"}));
+        EXPECT_EQ(b.Users[0].StatusLine, "status=1");
+    }
     Make(SampleBoard());
-    board.file = UserFile("u01.txt");
-    board.bytes = SjisLines({"username=山田", "status=9", "plan=外出中"});
+    BoardWritesAfterRead restless;
+    restless.file = UserFile("u01.txt");
+    restless.writesLeft = 1000;
     LoadedBoard b = Load();
     b.Users[0].UserName = "山田花子";
-    ASSERT_TRUE(Save(b, board).ok());
-    EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=9", "plan=外出中"}));
-    EXPECT_EQ(b.Users[0].StatusLine, "status=9");
+    SaveReport r = Save(b, restless);
+    EXPECT_TRUE(r.ok()) << Describe(r);
+    EXPECT_EQ(restless.CountOf(FsOp::OpenRead, "/u01.txt"), 4);
+    EXPECT_TRUE(Bytes("user/u01.txt").starts_with(SjisLines({"username=山田花子"})));
+}
+
+// A per-user file larger than any file the programs read whole (a log the
+// board keeps after the plan line): the save streams everything after the
+// first line from disk, whether it replaces the file or rewrites it in
+// place (a second name), and the file keeps it byte for byte.
+TEST_F(SaveTest, HugePerUserFileKeepsEverythingAfterItsFirstLine) {
+    for (bool secondName : {false, true}) {
+        SCOPED_TRACE(secondName ? "rewritten in place" : "replaced");
+        Make(SampleBoard());
+        const std::string file = UserFile("u01.txt");
+        const std::string firstLine = SjisLines({"username=山田"});
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << SjisLines({"username=山田", "status=1", "plan=会議"});
+            out.seekp(std::streamoff(kMaxFileBytes) + 12345);
+            out << "the end";
+        }
+        if (secondName) ::link(file.c_str(), (dir / "second-name.txt").c_str());
+        const std::string before = test::ReadBytes(file);
+        LoadedBoard b = Load();
+        b.Users[0].UserName = "山田花子";
+        SaveReport r = Save(b);
+        ASSERT_TRUE(r.ok()) << Describe(r);
+        const std::string after = test::ReadBytes(file);
+        const std::string newFirstLine = SjisLines({"username=山田花子"});
+        ASSERT_EQ(after.size(), before.size() - firstLine.size() + newFirstLine.size());
+        EXPECT_TRUE(after.starts_with(newFirstLine));
+        EXPECT_TRUE(std::string_view(after).substr(newFirstLine.size()) ==
+                    std::string_view(before).substr(firstLine.size()));
+        EXPECT_EQ(b.Users[0].StatusLine, "status=1");
+        if (secondName) EXPECT_EQ(test::ReadBytes(dir / "second-name.txt").size(), after.size());
+        EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+    }
 }
 
 TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
@@ -571,7 +634,7 @@ TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
     b.Users[0].UserName = "山田花子";
     b.Users[1].UserName = "佐藤花子";
     FaultyFileSystem faulty;
-    faulty.FailKind(FsOp::ReadFile, EACCES, "/u01.txt");
+    faulty.FailKind(FsOp::OpenRead, EACCES, "/u01.txt");
     SaveReport r = Save(b, faulty);
     EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "読み込み", ErrnoText(EACCES))) << Describe(r);
     EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
@@ -762,7 +825,7 @@ TEST_F(SaveTest, MissingUserFolderOrAFileInItsPlaceReportsEveryFile) {
     test::WriteBytes(paths.UserFolder(), "not a folder");
     r = Save(b);
     EXPECT_TRUE(Reported(r, paths.UserFolder(), "一覧の取得", ErrnoText(ENOTDIR))) << Describe(r);
-    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "読み込み", ErrnoText(ENOTDIR))) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "情報の取得", ErrnoText(ENOTDIR))) << Describe(r);
     EXPECT_EQ(r.failures.size(), 5u) << Describe(r);
     EXPECT_EQ(Bytes("user"), "not a folder");
 }

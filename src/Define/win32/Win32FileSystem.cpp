@@ -332,7 +332,7 @@ public:
         return 0;
     }
 
-    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file) override {
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file, FileStat* st) override {
         file = Handle();
         std::wstring w;
         if (int err = PathAt(dir, name, w); err != 0) return err;
@@ -345,6 +345,13 @@ public:
         if (int err = CheckRegular(h, true); err != 0) {
             CloseHandle(h);
             return err;
+        }
+        if (st) {
+            *st = FileStat{};
+            if (int err = FillFrom(h, *st, false); err != 0) {
+                CloseHandle(h);
+                return err;
+            }
         }
         file = Wrap(new Open{h, std::move(w), false, forWriting});
         return 0;
