@@ -569,7 +569,12 @@ TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
             return FaultyFileSystem::Close(h);
         }
     };
-    for (bool byRename : {false, true}) {
+#ifdef _WIN32
+    const bool ways[] = {false};  // Windows renames over no file that is open
+#else
+    const bool ways[] = {false, true};
+#endif
+    for (bool byRename : ways) {
         SCOPED_TRACE(byRename ? "by rename" : "in place");
         Make(SampleBoard());
         BoardWritesAfterRead board;
