@@ -549,6 +549,8 @@ TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
         std::string file;
         int writesLeft = 1;
         bool byRename = false;
+        int readsBefore = 0;            // reads of the file to let pass first
+        std::vector<std::string> tail;  // lines the board writes after the plan line
         Handle watched;
         int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& out, FileStat* st) override {
             int err = FaultyFileSystem::OpenAt(dir, name, forWriting, out, st);
@@ -557,8 +559,10 @@ TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
         }
         int Read(Handle h, size_t max, std::string& out) override {
             int err = FaultyFileSystem::Read(h, max, out);
-            if (h == watched && writesLeft > 0) {
-                std::string bytes = SjisLines({"username=山田", "status=" + std::to_string(writesLeft--), "plan=外出中"});
+            if (h == watched && readsBefore-- <= 0 && writesLeft > 0) {
+                std::vector<std::string> lines = {"username=山田", "status=" + std::to_string(writesLeft--), "plan=外出中"};
+                lines.insert(lines.end(), tail.begin(), tail.end());
+                std::string bytes = SjisLines(lines);
                 test::WriteBytes(byRename ? file + ".new" : file, bytes);
                 if (byRename) ::rename((file + ".new").c_str(), file.c_str());
             }
@@ -586,6 +590,31 @@ TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
         EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=外出中"}));
         EXPECT_EQ(b.Users[0].StatusLine, "status=1");
     }
+    // A file longer than the part the save holds: the board changes its
+    // last line while the save copies it (into the new file, or into the
+    // journal of a rewrite in place).
+    std::vector<std::string> memo(600, "memo=控え");
+    for (bool secondName : {false, true}) {
+        SCOPED_TRACE(secondName ? "long file rewritten in place" : "long file replaced");
+        Make(SampleBoard());
+        std::vector<std::string> lines = {"username=山田", "status=1", "plan=外出中"};
+        lines.insert(lines.end(), memo.begin(), memo.end());
+        test::WriteBytes(UserFile("u01.txt"), SjisLines(lines));
+        if (secondName) ::link(UserFile("u01.txt").c_str(), (dir / "second-name.txt").c_str());
+        BoardWritesAfterRead board;
+        board.file = UserFile("u01.txt");
+        board.readsBefore = 1;
+        board.tail = memo;
+        board.tail.back() = "memo=予定";  // the same size: only the bytes tell
+        LoadedBoard b = Load();
+        b.Users[0].UserName = "山田花子";
+        ASSERT_TRUE(Save(b, board).ok());
+        lines = {"username=山田花子", "status=1", "plan=外出中"};
+        lines.insert(lines.end(), board.tail.begin(), board.tail.end());
+        EXPECT_EQ(Bytes("user/u01.txt"), SjisLines(lines));
+        EXPECT_TRUE(TempFilesIn(dir.path()).empty());
+    }
+
     Make(SampleBoard());
     BoardWritesAfterRead restless;
     restless.file = UserFile("u01.txt");
