@@ -122,17 +122,22 @@ std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& root, 
 
 // A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
 // as bytes. Missing lines read as empty.
+// `dir` is the per-user folder, opened (when it could be) for reading the
+// plain files in it.
 std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root, const UserFolderIndex& folder,
-                                         const std::string& name, UserInfo& user, UserSource& source,
+                                         Handle dir, const std::string& name, UserInfo& user, UserSource& source,
                                          NameLineHashes& nameLines) {
     const std::string path = JoinPath(folder.Folder(), name);
-    std::string target = path;
-    const bool isLink = folder.IsLink(name);
-    if (isLink) {
-        if (int err = FollowLink(fs, root, path, target); err != 0) return ReadError(path, err);
-    }
     std::string bytes;
-    int err = ReadCurrentContent(fs, target, bytes, kPerUserHeadBytes, isLink || (folder.MayHoldJournals() && folder.Has(JournalName(name))));
+    int err;
+    if (folder.IsLink(name) || !dir.valid()) {
+        std::string target = path;
+        if (folder.IsLink(name) && (err = FollowLink(fs, root, path, target)) != 0) return ReadError(path, err);
+        err = ReadCurrentContent(fs, target, bytes, kPerUserHeadBytes);
+    } else {
+        const bool lookForJournal = folder.MayHoldJournals() && folder.Has(JournalName(name));
+        err = ReadCurrentContentIn(fs, dir, name, bytes, kPerUserHeadBytes, lookForJournal);
+    }
     if (err != 0 && err != EFBIG) return ReadError(path, err);
 
     std::string_view rest(bytes);
@@ -162,10 +167,13 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
 
     UserFolderIndex folder;
     std::string folderTarget;
-    if (int err = FollowLink(fs, paths.InstalledPath, paths.UserFolder(), folderTarget); err == kForeignLink)
-        return ErrorAt(paths.UserFolder(), 0, ErrnoText(err));
+    const int linkErr = FollowLink(fs, paths.InstalledPath, paths.UserFolder(), folderTarget);
+    if (linkErr == kForeignLink) return ErrorAt(paths.UserFolder(), 0, ErrnoText(linkErr));
     if (int err = folder.Build(fs, paths.UserFolder()); err != 0)
         return ErrorAt(paths.UserFolder(), 0, "フォルダの一覧を読み込めません(" + ErrnoText(err) + ")");
+    // Opened once: each file is then found by its name alone.
+    ScopedHandle dir(fs);
+    if (linkErr == 0) fs.OpenFolder(folderTarget, dir.get());
 
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
@@ -184,7 +192,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         if (auto match = folder.Find(UserFileName(user.UserId))) {
             source.perUserFile = match->name;
             source.caseOnly = match->caseOnly;
-            if (auto e = ReadPerUserFile(fs, paths.InstalledPath, folder, match->name, user, source, *nameLines))
+            if (auto e = ReadPerUserFile(fs, paths.InstalledPath, folder, *dir, match->name, user, source, *nameLines))
                 return e;
         }
         if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;

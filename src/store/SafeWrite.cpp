@@ -299,6 +299,21 @@ int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& o
     return fs.ReadFile(target, out, limit, fileStat);
 }
 
+int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
+                         bool lookForJournal) {
+    out.clear();
+    SourceFile src(fs);
+    int err = lookForJournal ? OpenSource(fs, dir, JournalName(name), src) : ENOENT;
+    // A journal that is a link or no regular file is none of ours.
+    if (err == ENOENT || err == ELOOP || err == kNotRegularFile) err = OpenSource(fs, dir, name, src);
+    if (err != 0) return err;
+    // The size the file had when opened tells when to stop: no read to find the end.
+    const bool tooLarge = src.st.size > int64_t(limit);
+    if ((err = ReadHead(fs, src, tooLarge ? limit : size_t(src.st.size))) != 0) return err;
+    out = std::move(src.head);
+    return tooLarge ? EFBIG : 0;
+}
+
 int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder, const std::vector<DirEntry>* entries) {
     std::vector<DirEntry> listed;
     if (!entries) {

@@ -88,6 +88,12 @@ std::string JournalName(const std::string& name);
 int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
                        bool lookForJournal = true, FileStat* st = nullptr);
 
+// The same for the entry `name` of a folder the caller opened (never
+// through a link): as much of it as it held when opened, up to `limit`
+// bytes (EFBIG with the first `limit` bytes when it held more).
+int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
+                         bool lookForJournal);
+
 // Removes the temporary files that saves of processes no longer running
 // left in the folder (named ".NAME.solne-PID-N.tmp"). `entries` is the
 // folder's listing when the caller has one. Returns how many went.

@@ -212,6 +212,26 @@ TEST(LoadBoard, NameLinesAndWholeStatusAndPlanLines) {
     EXPECT_EQ(b.Users[5].PlanLine, "plan=\xA0");
 }
 
+// A per-user file whose rewrite in place was cut short reads as the old
+// content its journal keeps; a journal that is a link is none of the
+// editor's and is passed over.
+TEST(LoadBoard, InterruptedRewriteReadsAsItsJournal) {
+    TempDir dir;
+    WriteBoard(dir.path(), BoardFiles{{"a,p,0", "b,p,0"},
+                                      {"1,g"},
+                                      {{"a", {"username=新しい名前", "sta"}}, {"b", {"username=乙", "status=0", "plan="}}}});
+    WriteBytes(dir / "user/.a.txt.solne-journal", SjisLines({"username=旧", "status=1", "plan=会議"}));
+#ifndef _WIN32
+    WriteBytes(dir / "elsewhere.txt", SjisLines({"username=外", "status=9", "plan="}));
+    ASSERT_EQ(::symlink("../elsewhere.txt", (dir / "user/.b.txt.solne-journal").c_str()), 0);
+#endif
+    LoadedBoard b = Load(dir.path());
+    ASSERT_EQ(b.Users.size(), 2u);
+    EXPECT_EQ(b.Users[0].UserName, "旧");
+    EXPECT_EQ(b.Users[0].StatusLine, "status=1");
+    EXPECT_EQ(b.Users[1].UserName, "乙");
+}
+
 TEST(LoadBoard, PerUserFileByCaseOnlyMatchAndDotNames) {
     TempDir dir;
     WriteBoard(dir.path(), BoardFiles{{"u01,p,0", "x1,p,0", "dup,p,0", ".hidden,p,0", ",p,0", "ソ表,p,0"}, {}, {}});
@@ -326,7 +346,7 @@ TEST(LoadErrors, FilesThatCannotBeReadAreReportedWithTheReason) {
     WriteBoard(dir.path(), BoardFiles{{"u1,p,0"}, {"1,g"}, {{"u1", {"username=a", "status=0", "plan="}}}});
 
     test::FaultyFileSystem fs;
-    fs.FailKind(test::FsOp::ReadFile, EIO, "/user/u1.txt");
+    fs.FailKind(test::FsOp::Read, EIO, "/user/u1.txt");
     LoadError e = LoadFails(dir.path(), fs);
     EXPECT_EQ(e.file, dir / "user/u1.txt");
     EXPECT_EQ(e.line, 0);
