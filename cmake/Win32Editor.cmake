@@ -4,9 +4,9 @@
 # building for Windows, after solne_store, solne-check and the test setup.
 enable_language(RC)
 
-# Version resources: the project's version, one header for both programs.
+# Version resources: the project's version from the same generated header
+# as the programs' --version.
 set(SOLNE_RESOURCE_DIR ${CMAKE_SOURCE_DIR}/src/win32/res)
-configure_file(${SOLNE_RESOURCE_DIR}/version.h.in ${CMAKE_BINARY_DIR}/generated/solne_version.h @ONLY)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 target_sources(solne-check PRIVATE ${SOLNE_RESOURCE_DIR}/solne-check.rc)

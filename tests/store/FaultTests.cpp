@@ -596,7 +596,7 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
         SCOPED_TRACE("run " + std::to_string(run) + ", killed after " + std::to_string(delay.count()) + " µs");
         CopyBoard(pristine, board);
 
-        int ready[2];
+        int ready[2] = {-1, -1};
         ASSERT_EQ(::pipe(ready), 0);
         pid_t child = ::fork();
         ASSERT_GE(child, 0);

@@ -594,7 +594,13 @@ TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
     // last line while the save copies it (into the new file, or into the
     // journal of a rewrite in place).
     std::vector<std::string> memo(600, "memo=控え");
-    for (bool secondName : {false, true}) {
+#ifdef _WIN32
+    // Windows lets nobody write a file while the save rewrites it in place.
+    const bool secondNames[] = {false};
+#else
+    const bool secondNames[] = {false, true};
+#endif
+    for (bool secondName : secondNames) {
         SCOPED_TRACE(secondName ? "long file rewritten in place" : "long file replaced");
         Make(SampleBoard());
         std::vector<std::string> lines = {"username=山田", "status=1", "plan=外出中"};
