@@ -56,11 +56,10 @@ std::optional<LoadError> ReadDataFile(FileSystem& fs, const std::string& root, c
     int err = FollowLink(fs, root, path, target);
     if (err != 0) return ReadError(path, err);
     FileStat st;
-    if ((err = fs.Stat(target, st)) != 0) return ReadError(path, err);
-    if (!st.isRegular) return ErrorAt(path, 0, kNotRegular);
     std::string bytes;
-    err = ReadCurrentContent(fs, target, bytes, kMaxFileBytes);
+    err = ReadCurrentContent(fs, target, bytes, kMaxFileBytes, &st);
     if (err != 0) return ReadError(path, err);
+    if (!st.isRegular) return ErrorAt(path, 0, kNotRegular);
     st.size = int64_t(bytes.size());
     snapshot = SnapshotOf(true, st, bytes);
 
@@ -129,15 +128,7 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root
                                          NameLineHashes& nameLines) {
     const std::string path = JoinPath(folder.Folder(), name);
     std::string bytes;
-    int err;
-    if (folder.IsLink(name) || !dir.valid()) {
-        std::string target = path;
-        if (folder.IsLink(name) && (err = FollowLink(fs, root, path, target)) != 0) return ReadError(path, err);
-        err = ReadCurrentContent(fs, target, bytes, kPerUserHeadBytes);
-    } else {
-        const bool lookForJournal = folder.MayHoldJournals() && folder.Has(JournalName(name));
-        err = ReadCurrentContentIn(fs, dir, name, bytes, kPerUserHeadBytes, lookForJournal);
-    }
+    int err = ReadListedHead(fs, root, folder, dir, name, kPerUserHeadBytes, bytes);
     if (err != 0 && err != EFBIG) return ReadError(path, err);
 
     std::string_view rest(bytes);

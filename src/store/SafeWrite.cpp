@@ -285,17 +285,15 @@ std::string JournalName(const std::string& name) {
 }
 
 int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
-                       bool lookForJournal, FileStat* fileStat) {
-    if (lookForJournal) {
-        const std::string journal = JoinPath(FolderOf(target), JournalName(NameOf(target)));
-        FileStat st;
-        int err = fs.Stat(journal, st);
-        if (err == 0 && st.isRegular && !st.isLink) {
-            if (fileStat && (err = fs.Stat(target, *fileStat)) != 0) return err;
-            return fs.ReadFile(journal, out, limit);
-        }
-        if (err != 0 && err != ENOENT) return err;
+                       FileStat* fileStat) {
+    const std::string journal = JoinPath(FolderOf(target), JournalName(NameOf(target)));
+    FileStat st;
+    int err = fs.Stat(journal, st);
+    if (err == 0 && st.isRegular && !st.isLink) {
+        if (fileStat && (err = fs.Stat(target, *fileStat)) != 0) return err;
+        return fs.ReadFile(journal, out, limit);
     }
+    if (err != 0 && err != ENOENT) return err;
     return fs.ReadFile(target, out, limit, fileStat);
 }
 

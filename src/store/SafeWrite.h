@@ -83,10 +83,10 @@ std::string JournalName(const std::string& name);
 
 // Reads a file as the editor must see it: the old content kept in its
 // journal when a rewrite was interrupted, else the file. `target` is the
-// file itself (a link already followed). `lookForJournal` false skips the look for
-// a journal when the caller's listing already tells there is none.
+// file itself (a link already followed); `st`, when given, receives what
+// the file looks like.
 int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
-                       bool lookForJournal = true, FileStat* st = nullptr);
+                       FileStat* st = nullptr);
 
 // The same for the entry `name` of a folder the caller opened (never
 // through a link): as much of it as it held when opened, up to `limit`

@@ -304,8 +304,7 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
         int err;
         if (dir.get().valid() && !f.isLink) {
             // The listing tells whether a journal lies beside the file.
-            const bool lookForJournal = index->MayHoldJournals() && index->Has(JournalName(f.name));
-            err = WriteUserFile(fs, *dir, f.name, lookForJournal, false, nameLine, c, step);
+            err = WriteUserFile(fs, *dir, f.name, index->HasJournalOf(f.name), false, nameLine, c, step);
         } else {
             ScopedHandle own(fs);
             std::string name;

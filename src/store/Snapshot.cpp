@@ -7,6 +7,7 @@
 #include "store/FieldReader.h"
 #include "store/LinkRule.h"
 #include "store/SafeWrite.h"
+#include "store/UserFolder.h"
 
 namespace solne {
 
@@ -56,12 +57,17 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
         // In name order, so the question lists them the same way each time.
         std::vector<std::string> names;
         std::string head;
-        const std::string folder = paths.UserFolder();
+        // Listed once, and opened once to read its plain files by name; a
+        // folder that cannot be listed counts every file as changed.
+        UserFolderIndex folder;
+        std::string folderTarget;
+        int folderErr = FollowLink(fs, paths.InstalledPath, paths.UserFolder(), folderTarget);
+        if (folderErr == 0) folderErr = folder.Build(fs, paths.UserFolder());
+        ScopedHandle dir(fs);
+        if (folderErr == 0) fs.OpenFolder(folderTarget, dir.get());
         for (const auto& [name, hash] : *userFile.nameLines) {
-            const std::string path = JoinPath(folder, name);
-            std::string target;
-            int err = FollowLink(fs, paths.InstalledPath, path, target);
-            if (err == 0) err = ReadCurrentContent(fs, target, head, kNameLineBytes);
+            int err = folderErr != 0 ? folderErr
+                                     : ReadListedHead(fs, paths.InstalledPath, folder, *dir, name, kNameLineBytes, head);
             if (err == EFBIG) err = 0;
             std::string_view rest(head);
             if (err != 0 || HashBytes(TakeLine(rest).text) != hash) names.push_back(name);

@@ -3,6 +3,9 @@
 
 #include <cerrno>
 
+#include "store/LinkRule.h"
+#include "store/SafeWrite.h"
+
 namespace solne {
 
 int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
@@ -24,6 +27,10 @@ int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
     return 0;
 }
 
+bool UserFolderIndex::HasJournalOf(const std::string& name) const {
+    return mayHoldJournals_ && Has(JournalName(name));
+}
+
 bool UserFolderIndex::IsLink(const std::string& name) const {
     auto it = exact_.find(name);
     return it != exact_.end() && entries_[it->second].isLink;
@@ -40,6 +47,18 @@ std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& f
     auto it = folded_.find(FoldCase(fileName));
     if (it == folded_.end() || it->second.size() != 1) return std::nullopt;
     return Match{entries_[it->second.front()].name, true};
+}
+
+int ReadListedHead(FileSystem& fs, const std::string& root, const UserFolderIndex& folder, Handle dir,
+                   const std::string& name, size_t limit, std::string& out) {
+    if (!folder.IsLink(name) && dir.valid())
+        return ReadCurrentContentIn(fs, dir, name, out, limit, folder.HasJournalOf(name));
+    const std::string path = JoinPath(folder.Folder(), name);
+    std::string target = path;
+    if (folder.IsLink(name)) {
+        if (int err = FollowLink(fs, root, path, target); err != 0) return err;
+    }
+    return ReadCurrentContent(fs, target, out, limit);
 }
 
 std::string FoldCase(std::string_view name) {

@@ -43,6 +43,8 @@ public:
     // Whether any entry looks like the journal of an interrupted rewrite
     // (".NAME.solne-journal"): without one, no file needs the look.
     bool MayHoldJournals() const { return mayHoldJournals_; }
+    // Whether the listing holds the journal of an interrupted rewrite of `name`.
+    bool HasJournalOf(const std::string& name) const;
     bool IsLink(const std::string& name) const;
 
     const std::vector<DirEntry>& Entries() const { return entries_; }
@@ -57,5 +59,12 @@ private:
     mutable bool foldedBuilt_ = false;
     bool mayHoldJournals_ = false;
 };
+
+// Reads up to `limit` bytes of the listed file `name` as the editor must
+// see it: a link followed under the link rule with `root`, an interrupted
+// rewrite read from its journal. `dir` is the folder, opened to read its
+// plain files by name (when invalid: by path). EFBIG: the file is longer.
+int ReadListedHead(FileSystem& fs, const std::string& root, const UserFolderIndex& folder, Handle dir,
+                   const std::string& name, size_t limit, std::string& out);
 
 }  // namespace solne
