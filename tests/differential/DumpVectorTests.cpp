@@ -14,22 +14,6 @@ using namespace solne::test;
 
 namespace {
 
-std::string Escape(std::string_view s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\\') out += "\\\\";
-        else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else out += char(c);
-    }
-    return out;
-}
-
 // Replaces every mention of the board folder by "BOARD".
 std::string Relative(std::string text, const std::string& board) {
     for (size_t at; (at = text.find(board)) != std::string::npos;) text.replace(at, board.size(), "BOARD");
@@ -87,7 +71,7 @@ TEST(CheckOutputVectors, SameBytesAsTheLinuxProgram) {
             // order, which is the file system's: compared sorted.
             if (!dump) r.out = SortedLines(r.out);
             lines.push_back(name + (dump ? "\tdump\t" : "\tcheck\t") + std::to_string(r.exitCode) + "\t" +
-                            Escape(Relative(r.out, board)) + "\t" + Escape(Relative(r.err, board)));
+                            Escape(Relative(r.out, board), false) + "\t" + Escape(Relative(r.err, board), false));
         }
     };
     {

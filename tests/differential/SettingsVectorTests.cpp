@@ -16,22 +16,6 @@ using namespace solne::test;
 
 namespace {
 
-std::string Escape(std::string_view s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\\') out += "\\\\";
-        else if (c < 0x20 || c >= 0x80) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else out += char(c);
-    }
-    return out;
-}
-
 std::string ReadValue(const std::string& file, const std::string& section, const std::string& key) {
     return ReadSetting(RealFileSystem(), file, section, key);
 }
@@ -182,7 +166,7 @@ TEST(SettingsVectors, ReadAndWriteAsTheTableSays) {
         TempDir dir;
         const std::string ini = dir / "setup.ini";
         if (c.file) WriteBytes(ini, c.file);
-        lines.push_back(std::string("read: ") + c.name + "\t" + Escape(ReadValue(ini, c.section, c.key)));
+        lines.push_back(std::string("read: ") + c.name + "\t" + Escape(ReadValue(ini, c.section, c.key), true));
     }
     for (const WriteCase& c : kWrites) {
         TempDir dir;
@@ -192,9 +176,9 @@ TEST(SettingsVectors, ReadAndWriteAsTheTableSays) {
         bool exists = false;
         std::string after = ReadBytes(ini, &exists);
         lines.push_back(std::string("write: ") + c.name + "\t" + std::to_string(err) + "\t" +
-                        (exists ? Escape(after) : "(no file)"));
+                        (exists ? Escape(after, true) : "(no file)"));
         // Read back through the same side.
-        lines.push_back(std::string("write: ") + c.name + ", read back\t" + Escape(ReadValue(ini, c.section, c.key)));
+        lines.push_back(std::string("write: ") + c.name + ", read back\t" + Escape(ReadValue(ini, c.section, c.key), true));
     }
     const char* header =
         "setup.ini read and written: \"read: case<TAB>value\" and \"write: case<TAB>result<TAB>file after\",\n"

@@ -74,6 +74,22 @@ std::string Hex(std::string_view bytes) {
     return out;
 }
 
+std::string Escape(std::string_view s, bool highBytes) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\\') out += "\\\\";
+        else if (c < 0x20 || (highBytes && c >= 0x80)) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else out += char(c);
+    }
+    return out;
+}
+
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
     TempDir io;
     ProgramRun r;

@@ -31,6 +31,11 @@ std::string ShowSome(const std::set<std::string>& diffs, size_t most = 40);
 // Two-digit upper-case hex of every byte ("8140").
 std::string Hex(std::string_view bytes);
 
+// A value on one line of a vector file: CR, LF, tab and backslash as
+// "\r" "\n" "\t" "\\", other control bytes (and, with `highBytes`, every
+// byte from 0x80) as "\xHH".
+std::string Escape(std::string_view s, bool highBytes);
+
 }  // namespace solne::test
 
 namespace solne::test {

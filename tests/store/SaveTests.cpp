@@ -662,7 +662,9 @@ TEST_F(SaveTest, HugePerUserFileKeepsEverythingAfterItsFirstLine) {
         EXPECT_TRUE(std::string_view(after).substr(newFirstLine.size()) ==
                     std::string_view(before).substr(firstLine.size()));
         EXPECT_EQ(b.Users[0].StatusLine, "status=1");
-        if (secondName) EXPECT_EQ(test::ReadBytes(dir / "second-name.txt").size(), after.size());
+        if (secondName) {
+            EXPECT_EQ(test::ReadBytes(dir / "second-name.txt").size(), after.size());
+        }
         EXPECT_TRUE(TempFilesIn(dir.path()).empty());
     }
 }
