@@ -75,15 +75,7 @@ wchar_t Neighbour(wchar_t c) {
 // Characters that Windows would encode as a byte that is no character.
 bool EncodesAsStrayByte(wchar_t c) { return c == 0x0080 || (c >= 0xF8F0 && c <= 0xF8F3); }
 
-bool DecodeCp932(std::string_view in, std::wstring& out) {
-    out.clear();
-    if (in.empty()) return true;
-    if (in.size() > size_t(INT_MAX)) return false;
-    int n = MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), nullptr, 0);
-    if (n <= 0) return false;
-    out.resize(size_t(n));
-    return MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), out.data(), n) == n;
-}
+bool DecodeCp932(std::string_view in, std::wstring& out) { return win32::Decode(kCp932, in, out); }
 
 bool EncodeCp932(std::wstring_view original, std::string& out) {
     out.clear();

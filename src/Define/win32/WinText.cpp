@@ -7,15 +7,17 @@
 
 namespace solne::win32 {
 
-bool Widen(std::string_view utf8, std::wstring& out) {
+bool Decode(unsigned codePage, std::string_view bytes, std::wstring& out) {
     out.clear();
-    if (utf8.empty()) return true;
-    if (utf8.size() > size_t(INT_MAX)) return false;
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
+    if (bytes.empty()) return true;
+    if (bytes.size() > size_t(INT_MAX)) return false;
+    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
     if (n <= 0) return false;
     out.resize(size_t(n));
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), out.data(), n) == n;
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), out.data(), n) == n;
 }
+
+bool Widen(std::string_view utf8, std::wstring& out) { return Decode(CP_UTF8, utf8, out); }
 
 bool Narrow(std::wstring_view wide, std::string& out) {
     out.clear();

@@ -8,7 +8,10 @@
 
 namespace solne::win32 {
 
-// UTF-8 to UTF-16. Ill-formed UTF-8 gives false (and nothing is guessed).
+// Bytes of a code page to UTF-16. Bytes that are no character of the code
+// page give false (and nothing is guessed).
+bool Decode(unsigned codePage, std::string_view bytes, std::wstring& out);
+// UTF-8 to UTF-16 (Decode with CP_UTF8).
 bool Widen(std::string_view utf8, std::wstring& out);
 // UTF-16 to UTF-8; an unpaired surrogate gives false.
 bool Narrow(std::wstring_view wide, std::string& out);
