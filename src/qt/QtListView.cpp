@@ -1,6 +1,8 @@
 #include "qt/QtListView.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 
@@ -69,7 +71,12 @@ private:
 
 }  // namespace
 
-QtListView::QtListView(bool multiSelect, QWidget* parent) : QTreeView(parent), model_(new ListModel(this)) {
+// The pause after which typing starts a new search is the platform's
+// (QApplication::keyboardInputInterval).
+QtListView::QtListView(bool multiSelect, QWidget* parent)
+    : QTreeView(parent), model_(new ListModel(this)), typeAhead_(QApplication::keyboardInputInterval()) {
+    clock_.start();
+    setAttribute(Qt::WA_InputMethodEnabled);  // composed text searches too
     setModel(model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -150,6 +157,27 @@ std::optional<int> QtListView::CurrentRow() const {
 void QtListView::mousePressEvent(QMouseEvent* event) {
     changedSincePress_ = false;
     QTreeView::mousePressEvent(event);
+}
+
+void QtListView::keyboardSearch(const QString& search) {
+    const QModelIndex focused = currentIndex();
+    std::optional<int> row = typeAhead_.Typed(*this, search.toStdString(), clock_.elapsed(),
+                                              focused.isValid() ? std::optional<int>(focused.row()) : std::nullopt);
+    if (!row) return;
+    const QModelIndex index = model_->index(*row, 0);
+    if (SelectedRows() == std::vector<int>{*row} && focused.row() == *row) return;  // nothing moves
+    // What an arrow key does: the row becomes current and the selection.
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void QtListView::inputMethodEvent(QInputMethodEvent* event) {
+    if (event->commitString().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    keyboardSearch(event->commitString());
+    event->accept();
 }
 
 void QtListView::OnSelectionChanged() {

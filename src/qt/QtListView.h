@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTreeView>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "frmMain/Controls.h"
+#include "frmMain/TypeAhead.h"
 
 namespace solne {
 
@@ -51,6 +53,12 @@ public:
     void SetSelected(int row, bool selected);
     void SetSelectedRows(const std::vector<int>& rows);  // selects exactly these
 
+    // Type-ahead (letters typed, or text the input method composed, while
+    // the list has the focus): the row the window logic's rule picks becomes
+    // the current and only selected row, as with an arrow key, and
+    // ItemClick follows as for any selection the user makes.
+    void keyboardSearch(const QString& search) override;
+
 signals:
     // The user changed the selection (mouse or keyboard), or clicked a row
     // without changing it. Never raised for changes made by code.
@@ -58,6 +66,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     void OnSelectionChanged();
@@ -66,6 +75,8 @@ private:
     ListModel* model_;
     int quiet_ = 0;                   // > 0 while code changes rows or selection
     bool changedSincePress_ = false;  // a mouse press already raised ItemClick
+    TypeAhead typeAhead_;
+    QElapsedTimer clock_;             // the type-ahead's time
 };
 
 }  // namespace solne

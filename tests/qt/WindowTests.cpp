@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QTest>
 
@@ -233,6 +234,49 @@ TEST_F(QtWindowTest, KeyboardSelectionRunsTheClickHandlers) {
     EXPECT_EQ(Text(w->txtGroupName), "総務部");
     QTest::keyClick(w->lsvGroupList, Qt::Key_Down);
     EXPECT_EQ(Text(w->txtGroupName), "営業部");
+}
+
+// Keys typed into a focused list, and text an input method composes, pick
+// the next row whose first column starts with them and run the item-click
+// handler as an arrow key does.
+TEST_F(QtWindowTest, TypingInAListSelectsTheNextMatchingRowAndRunsTheHandler) {
+    F().Users[1].UserName = "Suzuki";
+    F().Users[2].UserName = "sato";
+    F().Users[4].UserName = "Saito";
+    F().RefreshUserList();  // 田中, Suzuki, sato, 渡辺, Saito
+    auto commit = [](QWidget* list, const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(list, &event);
+    };
+    auto pause = [] { QTest::qWait(QApplication::keyboardInputInterval() + 100); };
+
+    // Rows clicked in the ID column: the search still reads the names.
+    QtListView* users = w->lsvUserList;
+    QTest::mouseClick(users->viewport(), Qt::LeftButton, {}, users->visualRect(users->model()->index(0, 1)).center());
+    QTest::mouseClick(users->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      users->visualRect(users->model()->index(1, 1)).center());
+    ASSERT_EQ(users->SelectedRows(), (std::vector<int>{0, 1}));
+    ASSERT_TRUE(UserBoxesEmpty());
+    QTest::keyClicks(w->lsvUserList, "SA");
+    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{2}));
+    EXPECT_EQ(Text(w->txtUserId), "u03");
+    EXPECT_EQ(Text(w->txtUserName), "sato");
+    pause();
+    QTest::keyClicks(w->lsvUserList, "s");  // after the current row, not the row itself
+    EXPECT_EQ(Text(w->txtUserId), "u05");
+    pause();
+    commit(w->lsvUserList, "渡");
+    EXPECT_EQ(w->lsvUserList->CurrentRow(), 3);
+    EXPECT_EQ(Text(w->txtUserName), "渡辺");
+    pause();
+    QTest::keyClicks(w->lsvUserList, "x");  // no row: nothing moves
+    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{3}));
+
+    commit(w->lsvGroupList, "営業");
+    EXPECT_EQ(w->lsvGroupList->CurrentRow(), 1);
+    EXPECT_EQ(Text(w->txtGroupName), "営業部");
+    EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(QtWindowTest, GroupCtrlClickClearingTheSelectionLeavesNoCurrentRow) {
