@@ -83,7 +83,30 @@ bool IsPushButton(HWND hwnd) {
     return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
 }
 
+// What Windows shows for the window while the prompt holds up the end of
+// the session.
+constexpr wchar_t kSessionBlockReason[] = L"未保存の変更があります";
+
+template <typename Fn>
+Fn User32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
 }  // namespace
+
+SessionBlock SessionBlock::System() {
+    using CreateFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+    using DestroyFn = BOOL(WINAPI*)(HWND);
+    static const auto create = User32Function<CreateFn>("ShutdownBlockReasonCreate");
+    static const auto destroy = User32Function<DestroyFn>("ShutdownBlockReasonDestroy");
+    SessionBlock block;
+    if (create && destroy) {
+        block.create = [](HWND hwnd, const wchar_t* reason) { create(hwnd, reason); };
+        block.destroy = [](HWND hwnd) { destroy(hwnd); };
+    }
+    return block;
+}
 
 std::wstring Form::ShownCaption(const layout::Control& control) {
     std::wstring caption = WideText(control.caption);
@@ -251,10 +274,40 @@ void Form::Close() {
     if (hwnd_) SendMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
+// A request to close while the prompt is open (another program's WM_CLOSE)
+// is left to the prompt's answer.
 void Form::RequestClose() {
+    if (unloading_) return;
     bool cancel = false;
+    unloading_ = true;
     if (handlers_.unload) handlers_.unload(cancel);
+    unloading_ = false;
     if (!cancel && hwnd_) DestroyWindow(hwnd_);
+}
+
+// Windows asks whether the session may end (log-off, shut-down): the same
+// unsaved-changes prompt as closing the window. Yes saves (a failed save
+// keeps the session), No lets it end without saving, Cancel refuses. The
+// window stays until WM_ENDSESSION says the session really ends: another
+// program may still refuse, and then the editor goes on as before.
+BOOL Form::QueryEndSession() {
+    if (unloading_) return FALSE;  // the prompt is open already
+    bool cancel = false;
+    unloading_ = true;
+    if (sessionBlock_.create) sessionBlock_.create(hwnd_, kSessionBlockReason);
+    if (handlers_.unload) handlers_.unload(cancel);
+    if (sessionBlock_.destroy && hwnd_) sessionBlock_.destroy(hwnd_);
+    unloading_ = false;
+    return cancel ? FALSE : TRUE;
+}
+
+// The session ends: the prompt has been passed, so the window closes without
+// asking again. The message comes in while the loop waits in GetMessage,
+// which a posted message wakes so that Run returns.
+void Form::EndSession() {
+    if (!hwnd_) return;
+    DestroyWindow(hwnd_);
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 void Form::Run() {
@@ -318,9 +371,57 @@ LRESULT Form::OnNotify(NMHDR& header) {
         if (!view.Quiet() && click.iItem >= 0 && !changedSincePress_[list]) ListChangedByUser(list);
         return 0;
     }
+    case LVN_ODFINDITEMW: return FindItem(view, reinterpret_cast<NMLVFINDITEMW&>(header));
     case LVN_BEGINLABELEDITW: return TRUE;  // no editing in place
     default: return 0;
     }
+}
+
+// The control asks for a row by its text (LVM_FINDITEM from a screen reader
+// or any other caller): the first column compared without case, as the
+// type-ahead does.
+LRESULT Form::FindItem(const ReportList& view, const NMLVFINDITEMW& find) const {
+    const LVFINDINFOW& info = find.lvfi;
+    if (!(info.flags & (LVFI_STRING | LVFI_PARTIAL)) || !info.psz) return -1;
+    std::optional<int> row = FindRow(view, Utf8Text(info.psz), find.iStart,
+                                     (info.flags & LVFI_PARTIAL) ? RowMatch::Prefix : RowMatch::Whole,
+                                     (info.flags & LVFI_WRAP) != 0);
+    return row ? *row : -1;
+}
+
+// Type-ahead: the row the window logic's rule picks becomes the focused and
+// only selected row, as with an arrow key; the control's notifications of
+// that change raise the item click as for any change the user makes.
+bool Form::TypedInList(size_t list, wchar_t c) {
+    if (list >= lists_.size() || !lists_[list]) return false;
+    if (c < 0x20 || c == 0x7F) return false;  // Tab, Enter, Esc, Ctrl+letter: the control's
+    std::wstring typed;
+    if (IS_HIGH_SURROGATE(c)) {
+        pendingHighSurrogate_[list] = c;
+        return true;
+    }
+    if (IS_LOW_SURROGATE(c)) {
+        if (!pendingHighSurrogate_[list]) return true;
+        typed += pendingHighSurrogate_[list];
+    }
+    pendingHighSurrogate_[list] = 0;
+    typed += c;
+
+    ReportList& view = *lists_[list];
+    HWND hwnd = view.Handle();
+    const int focused = int(SendMessageW(hwnd, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+    std::optional<int> row = typeAhead_[list].Typed(view, Utf8Text(typed), int64_t(GetTickCount64()),
+                                                    focused >= 0 ? std::optional<int>(focused) : std::nullopt);
+    if (!row || (focused == *row && view.SelectedRows() == std::vector<int>{*row})) return true;
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(hwnd, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&none));
+    LVITEMW chosen{};
+    chosen.state = chosen.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(hwnd, LVM_SETITEMSTATE, WPARAM(*row), LPARAM(&chosen));
+    SendMessageW(hwnd, LVM_SETSELECTIONMARK, 0, *row);
+    SendMessageW(hwnd, LVM_ENSUREVISIBLE, WPARAM(*row), FALSE);
+    return true;
 }
 
 LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -368,6 +469,10 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE: RequestClose(); return 0;
+    case WM_QUERYENDSESSION: return QueryEndSession();
+    case WM_ENDSESSION:
+        if (wParam) EndSession();
+        return 0;
     case WM_DESTROY: hwnd_ = nullptr; return 0;
     default: break;
     }
@@ -398,11 +503,14 @@ LRESULT CALLBACK Form::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 }
 
 // A mouse press starts a new click: whether it changes the selection is
-// known when the control reports the click.
+// known when the control reports the click. Typed characters go to the
+// type-ahead.
 LRESULT CALLBACK Form::ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR ref) {
     auto* form = reinterpret_cast<Form*>(ref);
     if ((msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) && id < form->changedSincePress_.size())
         form->changedSincePress_[id] = false;
+    else if ((msg == WM_CHAR || msg == WM_IME_CHAR) && form->TypedInList(id, wchar_t(wParam)))
+        return 0;  // typed text (keys, or what the input method composed) searches the rows
     else if (msg == WM_NCDESTROY)
         RemoveWindowSubclass(hwnd, ListProc, id);
     return DefSubclassProc(hwnd, msg, wParam, lParam);

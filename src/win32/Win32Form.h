@@ -16,6 +16,7 @@
 
 #include "frmMain/Controls.h"
 #include "frmMain/Layout.h"
+#include "frmMain/TypeAhead.h"
 #include "win32/Win32Controls.h"
 
 namespace solne::win32 {
@@ -33,6 +34,15 @@ struct FormHandlers {
     std::function<void(bool& cancel)> unload;
 };
 
+// Tells Windows why the window holds up the end of the session while it
+// asks about unsaved changes: user32's ShutdownBlockReasonCreate and
+// ShutdownBlockReasonDestroy where Windows has them (Vista and later).
+struct SessionBlock {
+    std::function<void(HWND, const wchar_t* reason)> create;
+    std::function<void(HWND)> destroy;
+    static SessionBlock System();
+};
+
 class Form final : public Window {
 public:
     // Creates the window and its controls, hidden. Needs the common controls
@@ -43,6 +53,7 @@ public:
     Form& operator=(const Form&) = delete;
 
     void SetHandlers(FormHandlers handlers) { handlers_ = std::move(handlers); }
+    void SetSessionBlock(SessionBlock block) { sessionBlock_ = std::move(block); }
     // The controls frmMain reads and fills, with `dialogs` for its boxes.
     FormControls Controls(Dialogs& dialogs);
 
@@ -84,6 +95,11 @@ private:
     void ApplyDpi(int dpi);
     void ListChangedByUser(size_t list);
     void RequestClose();
+    BOOL QueryEndSession();
+    void EndSession();
+    // A character typed into a list (WM_CHAR, WM_IME_CHAR); true when taken.
+    bool TypedInList(size_t list, wchar_t c);
+    LRESULT FindItem(const ReportList& view, const NMLVFINDITEMW& find) const;
 
     HWND hwnd_ = nullptr;
     int dpi_ = 96;
@@ -97,6 +113,12 @@ private:
     std::array<const char*, 2> listNames_{};
     std::array<bool, 2> clickPending_{};
     std::array<bool, 2> changedSincePress_{};
+    // Typing in a list: a pause of a second starts a new search.
+    static constexpr int64_t kTypeAheadPauseMs = 1000;
+    std::array<TypeAhead, 2> typeAhead_{TypeAhead(kTypeAheadPauseMs), TypeAhead(kTypeAheadPauseMs)};
+    std::array<wchar_t, 2> pendingHighSurrogate_{};
+    bool unloading_ = false;  // the unsaved-changes prompt is open
+    SessionBlock sessionBlock_ = SessionBlock::System();
 };
 
 }  // namespace solne::win32

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include "Define/FileSystem.h"
+#include "common/FaultyFileSystem.h"
 #include "win32/Win32Controls.h"
 #include "win32/Win32Editor.h"
 #include "win32ui/FormDriver.h"
@@ -31,6 +32,7 @@ const char kGroupTxt[] = "1,\x91\x8d\x96\xb1\x95\x94\r\n2,\x89\x63\x8b\xc6\x95\x
 struct Box {
     std::wstring text, caption;
     UINT type;
+    std::wstring blockReason;  // the session's block reason while the box was open
 };
 
 class EditorTest : public testing::Test {
@@ -50,14 +52,32 @@ protected:
         WriteBytes(setupIni_, "[Script]\r\nInstalledPath=" + board_ + "\r\n");
     }
 
-    std::unique_ptr<win32::Editor> Open() {
+    std::unique_ptr<win32::Editor> Open(FileSystem& fs = RealFileSystem()) {
         auto editor = std::make_unique<win32::Editor>(
-            GetModuleHandleW(nullptr), setupIni_, RealFileSystem(),
+            GetModuleHandleW(nullptr), setupIni_, fs,
             [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
                 EXPECT_EQ(owner, editor_ ? editor_->form().Handle() : nullptr);
-                boxes_.push_back({text, caption, type});
-                return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDYES;
+                boxes_.push_back({text, caption, type, blockReason_});
+                if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
+                return (type & MB_TYPEMASK) == MB_YESNOCANCEL ? closeAnswer_ : IDYES;
             });
+        // What the window tells Windows while it holds up the end of the session.
+        editor->form().SetSessionBlock(
+            {[this](HWND, const wchar_t* reason) { blockReason_ = reason; ++blocks_; },
+             [this](HWND) { blockReason_.clear(); }});
+        return editor;
+    }
+
+    // frmMain on a started editor, with one unsaved change (a group added).
+    std::unique_ptr<win32::Editor> OpenChanged(FileSystem& fs = RealFileSystem()) {
+        auto editor = Open(fs);
+        editor_ = editor.get();
+        EXPECT_EQ(editor->main().Start(), StartResult::Ready);
+        FormDriver driver(editor->form());
+        driver.Pump();
+        driver.Type("txtGroupName", "広報部");
+        driver.Click("cmdGroupAdd");
+        EXPECT_TRUE(editor->main().DataChanged);
         return editor;
     }
 
@@ -80,6 +100,9 @@ protected:
     std::string board_, setupIni_;
     std::vector<Box> boxes_;
     win32::Editor* editor_ = nullptr;
+    int closeAnswer_ = IDYES;  // the answer to the unsaved-changes prompt
+    std::wstring blockReason_;
+    int blocks_ = 0;
 };
 
 TEST_F(EditorTest, StartUpShowsTheBoardInTheRealLists) {
@@ -164,6 +187,85 @@ TEST_F(EditorTest, ClosingWithChangesAsksAndYesSavesFirst) {
     EXPECT_FALSE(editor->form().Open());
     EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")),
               std::string(kGroupTxt) + "3,\x8d\x4c\x95\xf1\x95\x94\r\n");
+}
+
+// Log-off and shut-down: Windows asks the window (WM_QUERYENDSESSION) and
+// then tells it (WM_ENDSESSION).
+LRESULT QueryEndSession(win32::Editor& editor) {
+    return SendMessageW(editor.form().Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+}
+void EndSession(win32::Editor& editor, bool ending) {
+    SendMessageW(editor.form().Handle(), WM_ENDSESSION, ending, ENDSESSION_LOGOFF);
+}
+const std::string kGroupAdded = std::string(kGroupTxt) + "3,\x8d\x4c\x95\xf1\x95\x94\r\n";
+
+TEST_F(EditorTest, EndingTheSessionWithoutChangesAsksNothing) {
+    auto editor = Open();
+    editor_ = editor.get();
+    ASSERT_EQ(editor->main().Start(), StartResult::Ready);
+    EXPECT_EQ(QueryEndSession(*editor), TRUE);
+    EXPECT_TRUE(boxes_.empty());
+    EndSession(*editor, true);
+    EXPECT_FALSE(editor->form().Open());
+}
+
+TEST_F(EditorTest, EndingTheSessionAsksAndYesSavesBeforeTheSessionEnds) {
+    auto editor = OpenChanged();
+    EXPECT_EQ(QueryEndSession(*editor), TRUE);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, L"データが変更されています。保存しますか？");
+    EXPECT_EQ(boxes_[0].type & MB_TYPEMASK, UINT(MB_YESNOCANCEL));
+    EXPECT_EQ(boxes_[0].blockReason, L"未保存の変更があります");
+    EXPECT_EQ(boxes_[1].text, L"データの保存が完了しました。");
+    EXPECT_TRUE(blockReason_.empty()) << "the reason goes with the prompt";
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupAdded);
+    // The window waits for the end itself, then closes without a question.
+    EXPECT_TRUE(editor->form().Open());
+    EndSession(*editor, true);
+    EXPECT_FALSE(editor->form().Open());
+    EXPECT_EQ(boxes_.size(), 2u);
+}
+
+TEST_F(EditorTest, CancelRefusesTheEndOfTheSessionAndKeepsTheChanges) {
+    auto editor = OpenChanged();
+    closeAnswer_ = IDCANCEL;
+    EXPECT_EQ(QueryEndSession(*editor), FALSE);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].blockReason, L"未保存の変更があります");
+    EXPECT_TRUE(blockReason_.empty());
+    EndSession(*editor, false);  // the session goes on
+    EXPECT_TRUE(editor->form().Open());
+    EXPECT_TRUE(editor->main().DataChanged);
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupTxt);
+
+    // No lets the session end without saving; when another program refuses
+    // it, the editor goes on with the changes, and closing asks again.
+    closeAnswer_ = IDNO;
+    EXPECT_EQ(QueryEndSession(*editor), TRUE);
+    EndSession(*editor, false);
+    EXPECT_TRUE(editor->form().Open());
+    EXPECT_TRUE(editor->main().DataChanged);
+    closeAnswer_ = IDCANCEL;
+    FormDriver(editor->form()).CloseBox();
+    EXPECT_EQ(boxes_.size(), 3u);
+    EXPECT_EQ(blocks_, 2) << "only the session's questions give a reason";
+    closeAnswer_ = IDNO;
+    EXPECT_EQ(QueryEndSession(*editor), TRUE);
+    EndSession(*editor, true);
+    EXPECT_FALSE(editor->form().Open());
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupTxt);
+}
+
+TEST_F(EditorTest, AFailedSaveKeepsTheSessionFromEnding) {
+    test::FaultyFileSystem fs;
+    auto editor = OpenChanged(fs);
+    fs.FailKind(test::FsOp::Rename);
+    EXPECT_EQ(QueryEndSession(*editor), FALSE);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].text.rfind(L"データの保存に失敗しました。", 0), 0u);
+    EXPECT_TRUE(editor->form().Open());
+    EXPECT_TRUE(editor->main().DataChanged);
+    EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupTxt);
 }
 
 }  // namespace

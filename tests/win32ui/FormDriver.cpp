@@ -61,6 +61,13 @@ void FormDriver::Type(std::string_view box, const std::string& text) {
     Pump();
 }
 
+void FormDriver::Compose(std::string_view control, const std::string& text) {
+    HWND hwnd = Control(control);
+    SetFocus(hwnd);
+    for (wchar_t c : win32::WideText(text)) Post(hwnd, WM_IME_CHAR, c, 1);
+    Pump();
+}
+
 void FormDriver::Key(UINT vk, unsigned held) {
     HWND focus = GetFocus();
     const UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);

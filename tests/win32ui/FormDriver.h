@@ -29,8 +29,10 @@ public:
     void ClickBelowRows(std::string_view list);
     // A left click in the middle of a control.
     void Click(std::string_view control);
-    // Types `text` (UTF-8) into a text box as keyboard characters.
+    // Types `text` (UTF-8) into a control as keyboard characters.
     void Type(std::string_view box, const std::string& text);
+    // Text an input method composed, as it reaches a control (WM_IME_CHAR).
+    void Compose(std::string_view control, const std::string& text);
     // A key pressed and released on the control that has the focus.
     void Key(UINT vk, unsigned held = kNone);
     // Alt+F4 on the focused control.

@@ -275,6 +275,52 @@ TEST_F(FormTest, KeyboardSelectionReachesTheHandler) {
     EXPECT_EQ(seen_[1].current, 2);
 }
 
+// Keys typed into a focused list, and text an input method composes, pick
+// the next row whose name starts with them; the handler sees the new
+// selection as after an arrow key.
+TEST_F(FormTest, TypingInAListSelectsTheNextMatchingRowAndReachesTheHandler) {
+    FillLists(0, 0);
+    controls_->lsvUserList.SetRows({{{"田中", "u0", ""}, 0}, {{"Suzuki", "u1", ""}, 1}, {{"sato", "u2", ""}, 2},
+                                    {{"渡辺", "u3", ""}, 3}, {{"Saito", "u4", ""}, 4}, {{"𠮷田", "u5", ""}, 5}});
+    controls_->lsvGroupList.SetRows({{{"総務部", "", ""}, 0}, {{"営業部", "", ""}, 1}});
+    auto pause = [] { Sleep(1100); };
+
+    driver_->ClickRow("lsvUserList", 0);
+    driver_->ClickRow("lsvUserList", 1, kCtrl);
+    seen_.clear();
+    driver_->Type("lsvUserList", "SA");
+    ASSERT_EQ(seen_.size(), 1u) << "one handler call per change";
+    EXPECT_EQ(seen_[0].selected, (std::vector<int>{2}));
+    EXPECT_EQ(seen_[0].current, 2);
+    EXPECT_EQ(SendMessageW(form_->ControlHandle("lsvUserList"), LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED), 2);
+    pause();
+    driver_->Type("lsvUserList", "s");  // after the current row, not the row itself
+    pause();
+    driver_->Compose("lsvUserList", "渡");
+    pause();
+    driver_->Type("lsvUserList", "𠮷");  // a surrogate pair
+    pause();
+    driver_->Type("lsvUserList", "x");  // no row: nothing moves
+    ASSERT_EQ(seen_.size(), 4u);
+    EXPECT_EQ(seen_[1].selected, (std::vector<int>{4}));
+    EXPECT_EQ(seen_[2].selected, (std::vector<int>{3}));
+    EXPECT_EQ(seen_[3].selected, (std::vector<int>{5}));
+
+    driver_->Compose("lsvGroupList", "営業");
+    ASSERT_EQ(seen_.size(), 5u);
+    EXPECT_EQ(seen_[4].event, "lsvGroupList");
+    EXPECT_EQ(seen_[4].current, 1);
+
+    // The control's own search for a text (LVM_FINDITEM) takes the same rule.
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARTIAL | LVFI_WRAP;
+    find.psz = L"SUZ";
+    EXPECT_EQ(SendMessageW(form_->ControlHandle("lsvUserList"), LVM_FINDITEMW, WPARAM(-1), LPARAM(&find)), 1);
+    find.flags = LVFI_STRING;
+    find.psz = L"SAIT";
+    EXPECT_EQ(SendMessageW(form_->ControlHandle("lsvUserList"), LVM_FINDITEMW, WPARAM(-1), LPARAM(&find)), -1);
+}
+
 TEST_F(FormTest, GroupListKeepsOneSelectedRow) {
     FillLists(2, 3);
     driver_->ClickRow("lsvGroupList", 0);
