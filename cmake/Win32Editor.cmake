@@ -15,12 +15,17 @@ target_include_directories(solne-check PRIVATE ${CMAKE_BINARY_DIR}/generated ${S
 add_library(solne_win32ui STATIC
   src/win32/Win32Controls.cpp
   src/win32/Win32Dialogs.cpp
+  src/win32/Win32Font.cpp
   src/win32/Win32Form.cpp
   src/win32/Win32LongBox.cpp
   src/win32/Win32Settings.cpp
   src/win32/Win32Editor.cpp)
 target_link_libraries(solne_win32ui PUBLIC solne_form comctl32 ole32 uuid shell32 gdi32 user32)
 
+# The resource compiler's files name the manifest and the icon, which CMake
+# does not see: a change of them rebuilds the resources.
+set_source_files_properties(${SOLNE_RESOURCE_DIR}/solne.rc tests/win32ui/tests.rc PROPERTIES
+  OBJECT_DEPENDS "${SOLNE_RESOURCE_DIR}/solne.manifest;${SOLNE_RESOURCE_DIR}/solne.ico")
 add_executable(solne WIN32 src/app/win_main.cpp ${SOLNE_RESOURCE_DIR}/solne.rc)
 target_include_directories(solne PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
 target_link_options(solne PRIVATE -municode)
@@ -34,6 +39,7 @@ if(SOLNE_TESTS)
     tests/win32ui/FormDriver.cpp
     tests/win32ui/TestFiles.cpp
     tests/win32ui/FormTests.cpp
+    tests/win32ui/FontTests.cpp
     tests/win32ui/DialogsTests.cpp
     tests/win32ui/EditorTests.cpp
     tests/win32ui/tests.rc)

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "frmMain/Dialogs.h"
+#include "win32/Win32Font.h"
 
 namespace solne::win32 {
 
@@ -38,17 +39,6 @@ int WindowDpi(HWND hwnd, int fallback) {
         if (UINT dpi = getDpiForWindow(hwnd); dpi > 0) return int(dpi);
     }
     return fallback;
-}
-
-// The system's message font (the font of message boxes and dialogs), at `dpi`.
-HFONT MessageFont(int dpi, int systemDpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTW font = metrics.lfMessageFont;
-    font.lfHeight = MulDiv(font.lfHeight, dpi, systemDpi);
-    return CreateFontIndirectW(&font);
 }
 
 const wchar_t* WindowClassOf(layout::Kind kind) {
@@ -123,7 +113,8 @@ std::wstring Form::ShownCaption(const layout::Control& control) {
     return shown;
 }
 
-Form::Form(HINSTANCE instance) {
+Form::Form(HINSTANCE instance, std::optional<LOGFONTW> messageFont)
+    : messageFont_(messageFont ? *messageFont : SystemMessageFont()) {
     static const ATOM windowClass = [instance] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -218,7 +209,9 @@ void Form::CreateControls(HINSTANCE instance) {
 
 void Form::ApplyDpi(int dpi) {
     dpi_ = dpi;
-    HFONT font = MessageFont(dpi, systemDpi_);
+    const LOGFONTW chosen = ChooseControlFont(messageFont_, dpi, systemDpi_);
+    HFONT font = CreateFontIndirectW(&chosen);
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (size_t i = 0; i < controls_.size(); ++i) {
         const layout::Rect& r = layout::kControls[i].place;
         SetWindowPos(controls_[i], nullptr, Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.width, dpi),

@@ -1,6 +1,7 @@
 // The editor's window with the Windows controls: a top-level window whose
 // client area and controls follow the layout table (Layout.h) in twips,
-// scaled by the monitor's DPI, with the system's message font, the table's
+// scaled by the monitor's DPI, with the system's message font where it fits
+// (else MS UI Gothic, Win32Font.h), the table's
 // tab order and the keys of a dialog (Tab, Shift+Tab, Enter on a focused
 // button, Esc) through IsDialogMessage. Its events go to FormHandlers by the
 // controls' names, so frmMain's handlers (or a test's) can be plugged in.
@@ -9,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -46,8 +48,10 @@ struct SessionBlock {
 class Form final : public Window {
 public:
     // Creates the window and its controls, hidden. Needs the common controls
-    // initialised (InitCommonControlsEx).
-    explicit Form(HINSTANCE instance);
+    // initialised (InitCommonControlsEx). The controls take the system's
+    // message font, or `messageFont` in its place (tests), where it fits the
+    // layout (Win32Font.h).
+    explicit Form(HINSTANCE instance, std::optional<LOGFONTW> messageFont = std::nullopt);
     ~Form() override;
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -104,6 +108,7 @@ private:
     HWND hwnd_ = nullptr;
     int dpi_ = 96;
     int systemDpi_ = 96;
+    LOGFONTW messageFont_;
     HFONT font_ = nullptr;
     HWND focusBeforeDeactivation_ = nullptr;
     FormHandlers handlers_;
