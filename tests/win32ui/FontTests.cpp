@@ -27,18 +27,18 @@ namespace {
 // --windows): the cells of their 9-point sizes differ.
 const wchar_t* const kFaces[] = {L"IPAGothic", L"VL Gothic", L"Noto Sans CJK JP"};
 
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
 bool FaceInstalled(const wchar_t* face) {
     LOGFONTW want{};
     want.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(want.lfFaceName, face, LF_FACESIZE);
     bool found = false;
     HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExW(
-        dc, &want, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-            *reinterpret_cast<bool*>(found) = true;
-            return 0;
-        },
-        LPARAM(&found), 0);
+    EnumFontFamiliesExW(dc, &want, NoteFound, LPARAM(&found), 0);
     ReleaseDC(nullptr, dc);
     return found;
 }
