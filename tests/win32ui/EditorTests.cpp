@@ -3,7 +3,9 @@
 // save, close) ends in the expected bytes, with only the boxes it should ask.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -58,6 +60,7 @@ protected:
             [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
                 EXPECT_EQ(owner, editor_ ? editor_->form().Handle() : nullptr);
                 boxes_.push_back({text, caption, type, blockReason_});
+                if (auto during = std::exchange(duringBox_, nullptr)) during();
                 if ((type & MB_TYPEMASK) == MB_OK) return IDOK;
                 return (type & MB_TYPEMASK) == MB_YESNOCANCEL ? closeAnswer_ : IDYES;
             });
@@ -103,6 +106,7 @@ protected:
     int closeAnswer_ = IDYES;  // the answer to the unsaved-changes prompt
     std::wstring blockReason_;
     int blocks_ = 0;
+    std::function<void()> duringBox_;  // runs once while the next box is open
 };
 
 TEST_F(EditorTest, StartUpShowsTheBoardInTheRealLists) {
@@ -254,6 +258,21 @@ TEST_F(EditorTest, CancelRefusesTheEndOfTheSessionAndKeepsTheChanges) {
     EndSession(*editor, true);
     EXPECT_FALSE(editor->form().Open());
     EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupTxt);
+}
+
+TEST_F(EditorTest, WhileThePromptIsOpenOtherRequestsToCloseWaitForIt) {
+    auto editor = OpenChanged();
+    closeAnswer_ = IDCANCEL;
+    LRESULT nested = -1;
+    duringBox_ = [&] {
+        nested = QueryEndSession(*editor);
+        SendMessageW(editor->form().Handle(), WM_CLOSE, 0, 0);
+    };
+    FormDriver(editor->form()).CloseBox();
+    EXPECT_EQ(boxes_.size(), 1u) << "no second prompt";
+    EXPECT_EQ(nested, FALSE) << "the session waits for the open prompt";
+    EXPECT_TRUE(editor->form().Open());
+    EXPECT_TRUE(editor->main().DataChanged);
 }
 
 TEST_F(EditorTest, AFailedSaveKeepsTheSessionFromEnding) {
