@@ -343,17 +343,19 @@ bool RunVerb(const Options& o, CliForm& f, std::string& err) {
 // After a command: nothing to do, the summary of a dry run, or the save
 // and its summary.
 int Finish(const Options& o, CliForm& f, FileSystem& fs, const UserTable& usersBefore,
-           const GroupTable& groupsBefore, std::string& out, std::string& err) {
+           const GroupTable& groupsBefore, std::string& out, std::string& err,
+           const std::function<void()>& beforeSave) {
     Summary summary = Compare(usersBefore, groupsBefore, f.Users, f.Groups);
     auto put = [&](Outcome outcome) {
         out += o.json ? SummaryJson(summary, outcome) : SummaryText(summary, outcome);
         return kDone;
     };
-    if (summary.Empty()) return put(Outcome::Unchanged);
+    if (SameTables(usersBefore, groupsBefore, f.Users, f.Groups)) return put(Outcome::Unchanged);
     for (const std::string& name : FilesPruneWouldDelete(fs, BoardPaths::For(f.InstalledPath), f.Users))
         summary.filesPruned.push_back("user/" + name);
     if (o.dryRun) return put(Outcome::DryRun);
 
+    if (beforeSave) beforeSave();
     f.dialogs.saving = true;
     f.dialogs.force = o.force;
     const size_t mark = f.dialogs.messages.size();
@@ -369,7 +371,8 @@ int Finish(const Options& o, CliForm& f, FileSystem& fs, const UserTable& usersB
     return kBoardFailed;
 }
 
-int Change(const Options& o, FileSystem& fs, std::string& out, std::string& err) {
+int Change(const Options& o, FileSystem& fs, std::string& out, std::string& err,
+           const std::function<void()>& beforeSave) {
     CliForm form(fs);
     if (o.command == "import") {
         // The file first: a file that is no CSV of users needs no board.
@@ -379,7 +382,7 @@ int Change(const Options& o, FileSystem& fs, std::string& out, std::string& err)
         const UserTable usersBefore = form.Users;
         const GroupTable groupsBefore = form.Groups;
         if (!ApplyImport(form, file, ImportOptions{o.createGroups, o.deleteMissing}, err)) return kRefused;
-        return Finish(o, form, fs, usersBefore, groupsBefore, out, err);
+        return Finish(o, form, fs, usersBefore, groupsBefore, out, err, beforeSave);
     }
     if (!Load(form, o.args[0], err)) return kBoardFailed;
     const UserTable usersBefore = form.Users;
@@ -390,12 +393,13 @@ int Change(const Options& o, FileSystem& fs, std::string& out, std::string& err)
         PutMessages(form.dialogs, mark, err);
         return kRefused;
     }
-    return Finish(o, form, fs, usersBefore, groupsBefore, out, err);
+    return Finish(o, form, fs, usersBefore, groupsBefore, out, err, beforeSave);
 }
 
 }  // namespace
 
-int RunAdmin(const std::vector<std::string>& args, std::string& out, std::string& err, FileSystem& fs) {
+int RunAdmin(const std::vector<std::string>& args, std::string& out, std::string& err, FileSystem& fs,
+             const std::function<void()>& beforeSave) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out += kHelp;
         return kDone;
@@ -408,7 +412,7 @@ int RunAdmin(const std::vector<std::string>& args, std::string& out, std::string
     Options o;
     if (!Parse(args, o, err)) return kRefused;
     if (o.command == "export") return Export(o, fs, out, err);
-    return Change(o, fs, out, err);
+    return Change(o, fs, out, err, beforeSave);
 }
 
 }  // namespace solne::cli

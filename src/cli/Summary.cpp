@@ -1,5 +1,6 @@
 #include "cli/Summary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <unordered_map>
@@ -62,6 +63,20 @@ Summary Compare(const UserTable& usersBefore, const GroupTable& groupsBefore, co
         }
     }
     return s;
+}
+
+bool SameTables(const UserTable& usersBefore, const GroupTable& groupsBefore, const UserTable& usersAfter,
+                const GroupTable& groupsAfter) {
+    auto sameUser = [](const UserInfo& a, const UserInfo& b) {
+        return a.UserId == b.UserId && a.UserName == b.UserName && a.PassWord == b.PassWord &&
+               a.GroupNo == b.GroupNo && a.GroupName == b.GroupName && a.StatusLine == b.StatusLine &&
+               a.PlanLine == b.PlanLine;
+    };
+    auto sameGroup = [](const GroupInfo& a, const GroupInfo& b) {
+        return a.GroupNo == b.GroupNo && a.GroupName == b.GroupName;
+    };
+    return std::equal(usersBefore.begin(), usersBefore.end(), usersAfter.begin(), usersAfter.end(), sameUser) &&
+           std::equal(groupsBefore.begin(), groupsBefore.end(), groupsAfter.begin(), groupsAfter.end(), sameGroup);
 }
 
 namespace {

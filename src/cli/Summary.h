@@ -35,6 +35,11 @@ struct Summary {
 Summary Compare(const UserTable& usersBefore, const GroupTable& groupsBefore, const UserTable& usersAfter,
                 const GroupTable& groupsAfter);
 
+// Whether the commands left both tables as they were, slot for slot (blank
+// slots included: the window's update may write one).
+bool SameTables(const UserTable& usersBefore, const GroupTable& groupsBefore, const UserTable& usersAfter,
+                const GroupTable& groupsAfter);
+
 // How the run ended, for the last line of the summary.
 enum class Outcome { Saved, DryRun, Unchanged };
 
