@@ -44,9 +44,15 @@ std::string HeaderKey(std::string_view text) {
 }
 
 std::string Where(const std::string& path, int line, int column) {
-    std::string where = path + ":" + std::to_string(line);
-    if (column > 0) where += ":" + std::to_string(column);
-    return where + ": ";
+    std::string where = path;
+    where += ':';
+    where += std::to_string(line);
+    if (column > 0) {
+        where += ':';
+        where += std::to_string(column);
+    }
+    where += ": ";
+    return where;
 }
 
 Column ColumnOf(InputBox box) {
