@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "Define/Cp932.h"
 #include "cli/CliToolkit.h"
@@ -245,31 +246,42 @@ int Export(const Options& o, FileSystem& fs, std::string& out, std::string& err)
 
 // ------------------------------------------------------ changing commands
 
-// The rows of a list whose key is `key`; false with the message when there
-// is none or more than one.
+// The message for a key that names no row or more than one.
+void KeyRefused(const std::string& key, size_t rows, bool user, std::string& err) {
+    if (rows == 0)
+        err += user ? "ユーザーID「" + key + "」のユーザーはいません。\n" : "グループ「" + key + "」はありません。\n";
+    else
+        err += (user ? "ユーザーID「" + key + "」のユーザーが " : "グループ「" + key + "」が ") + std::to_string(rows) +
+               (user ? " 人" : " 個") + "います。どれのことか決められないため、何も変更しません。\n";
+}
+
+// The one row of a list whose key is `key`; false with the message when
+// there is none or more than one.
 bool OneRow(const CliListView& list, int column, const std::string& key, bool user, int& row, std::string& err) {
     const std::vector<int> rows = list.RowsWith(column, key);
     if (rows.size() == 1) {
         row = rows.front();
         return true;
     }
-    if (rows.empty())
-        err += user ? "ユーザーID「" + key + "」のユーザーはいません。\n" : "グループ「" + key + "」はありません。\n";
-    else
-        err += (user ? "ユーザーID「" + key + "」のユーザーが " : "グループ「" + key + "」が ") +
-               std::to_string(rows.size()) + (user ? " 人" : " 個") +
-               "います。どれのことか決められないため、何も変更しません。\n";
+    KeyRefused(key, rows.size(), user, err);
     return false;
 }
 
+// Selects the rows of these users (one pass over the list, however many IDs).
 bool SelectUsers(CliForm& f, const std::vector<std::string>& ids, std::string& err) {
+    std::unordered_map<std::string, std::vector<int>> rowsById;
+    for (const std::string& id : ids) rowsById.emplace(NormalizeTyped(id), std::vector<int>{});
+    for (int row = 0; row < f.userList.RowCount(); ++row)
+        if (auto it = rowsById.find(f.userList.Row(row).texts[1]); it != rowsById.end()) it->second.push_back(row);
     std::vector<int> rows;
-    bool ok = true;
+    std::unordered_set<std::string> refused;
     for (const std::string& id : ids) {
-        int row = 0;
-        if (OneRow(f.userList, 1, NormalizeTyped(id), true, row, err)) rows.push_back(row);
-        else ok = false;
+        const std::string key = NormalizeTyped(id);
+        const std::vector<int>& found = rowsById[key];
+        if (found.size() == 1) rows.push_back(found.front());
+        else if (refused.insert(key).second) KeyRefused(key, found.size(), true, err);
     }
+    const bool ok = refused.empty();
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (ok) f.userList.Select(rows);
