@@ -54,6 +54,7 @@ bench-build: deps
 
 bench: bench-build
 	build-bench/bench_store
+	build-bench/bench_admin
 	@if [ -x build-bench/bench_window ]; then build-bench/bench_window; fi
 
 # Random commands through the Qt window on a 32,767-user board, 200 rounds of

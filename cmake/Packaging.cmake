@@ -30,6 +30,12 @@ if(TARGET solne)
 endif()
 add_test(NAME solne_check_version COMMAND solne-check --version)
 set_tests_properties(solne_check_version PROPERTIES PASS_REGULAR_EXPRESSION "^solne-check ${PROJECT_VERSION}\n$")
+add_test(NAME solne_admin_version COMMAND solne-admin --version)
+set_tests_properties(solne_admin_version PROPERTIES PASS_REGULAR_EXPRESSION "^solne-admin ${PROJECT_VERSION}\n$")
+# A summary that cannot be written is exit status 2, even after a save.
+add_test(NAME solne_admin_export_full_disk
+         COMMAND sh -c "\"$0\" export \"$1\" >/dev/full 2>/dev/null; test $? -eq 2"
+                 $<TARGET_FILE:solne-admin> ${CMAKE_SOURCE_DIR}/examples/board)
 
 # ------------------------------------------------------------ generated files
 
@@ -40,7 +46,7 @@ configure_file(packaging/debian/changelog.in ${SOLNE_GENERATED}/changelog @ONLY)
 # Manual pages and the changelog, compressed the way Debian keeps them
 # (gzip -n: no name or time stamp, so the package is reproducible).
 set(gz_files)
-foreach(page solne solne-check)
+foreach(page solne solne-check solne-admin)
   configure_file(packaging/man/${page}.1.in ${SOLNE_GENERATED}/${page}.1 @ONLY)
   list(APPEND gz_files ${page}.1)
 endforeach()
@@ -57,8 +63,9 @@ add_custom_target(solne_compressed_docs ALL DEPENDS ${gz_outputs})
 
 # -------------------------------------------------------------- install rules
 
-install(TARGETS solne-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${SOLNE_GENERATED}/solne-check.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(TARGETS solne-check solne-admin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${SOLNE_GENERATED}/solne-check.1.gz ${SOLNE_GENERATED}/solne-admin.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 if(TARGET solne)
   install(TARGETS solne RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${SOLNE_GENERATED}/solne.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -112,5 +119,7 @@ atomically.
 
 The package also holds solne-check, which reports what in a board folder
 deserves an administrator's attention (plain text or JSON) without writing
-to it.")
+to it, and solne-admin, which exports and imports the users as CSV or JSON
+and runs the editor's commands from the command line with the editor's
+rules and the same safe save.")
 include(CPack)

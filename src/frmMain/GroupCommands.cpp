@@ -9,21 +9,32 @@ namespace solne {
 // A new group gets one more than the largest number in use, by a group or by
 // a user whose group line is missing (at least 1).
 void frmMain::cmdGroupAdd_Click() {
-    const std::string name = Typed(*txtGroupName);
-    if (name.empty()) return Warn("グループ名を入力してください。", "未入力エラー");
-    if (InputRefused(InputBox::GroupName, name)) return;
+    if (AddGroupRecord(txtGroupName->Text()) >= 0) RefreshGroupList();
+}
+
+int frmMain::AddGroupRecord(const std::string& typedName, std::optional<InputBox>* refused) {
+    const std::string name = NormalizeTyped(typedName);
+    if (name.empty()) {
+        if (refused) *refused = InputBox::GroupName;
+        Warn("グループ名を入力してください。", "未入力エラー");
+        return -1;
+    }
+    if (InputRefused(InputBox::GroupName, name, refused)) return -1;
 
     int largest = 0;
     for (const GroupInfo& group : Groups) largest = std::max(largest, int(group.GroupNo));
     for (const UserInfo& user : Users) largest = std::max(largest, int(user.GroupNo));
-    if (largest >= kMaxGroupNo) return Warn("これ以上グループを追加できません。");
-    int slot = AppendGroup(Groups);
-    if (slot < 0) return Warn("これ以上グループを追加できません。");
+    int slot = largest >= kMaxGroupNo ? -1 : AppendGroup(Groups);
+    if (slot < 0) {
+        if (refused) refused->reset();
+        Warn("これ以上グループを追加できません。");
+        return -1;
+    }
 
     DataChanged = true;
     Groups[size_t(slot)].GroupNo = int16_t(largest + 1);
     Groups[size_t(slot)].GroupName = name;
-    RefreshGroupList();
+    return slot;
 }
 
 // Finds the group by the name of the current row (exact text, the last match
@@ -89,15 +100,11 @@ void frmMain::cmdGroupDelete_Click() {
 void frmMain::cmdGroupSet_Click() {
     const std::vector<int> groupRows = lsvGroupList->SelectedRows();
     if (groupRows.empty()) return Warn("設定したいグループを「グループ一覧」から選択してください。");
-    const GroupInfo group = Groups[GroupSlot(groupRows.back())];
+    const size_t group = GroupSlot(groupRows.back());
 
     const std::vector<int> userRows = lsvUserList->SelectedRows();
     if (userRows.empty()) return Warn("グループ設定したいユーザーを「ユーザー一覧」から選択してください。");
-    for (int row : userRows) {
-        UserInfo& user = Users[UserSlot(row)];
-        user.GroupNo = group.GroupNo;
-        user.GroupName = group.GroupName;
-    }
+    for (int row : userRows) AssignGroup(UserSlot(row), group);
     DataChanged = true;
     RefreshUserList();
 }
@@ -105,13 +112,22 @@ void frmMain::cmdGroupSet_Click() {
 void frmMain::cmdGroupCancel_Click() {
     const std::vector<int> rows = lsvUserList->SelectedRows();
     if (rows.empty()) return Warn("グループ解除したいユーザーを「ユーザー一覧」から選択してください。");
-    for (int row : rows) {
-        UserInfo& user = Users[UserSlot(row)];
-        user.GroupNo = 0;
-        user.GroupName.clear();
-    }
+    for (int row : rows) ReleaseGroup(UserSlot(row));
     DataChanged = true;
     RefreshUserList();
+}
+
+void frmMain::AssignGroup(size_t userSlot, size_t groupSlot) {
+    UserInfo& user = Users[userSlot];
+    user.GroupNo = Groups[groupSlot].GroupNo;
+    user.GroupName = Groups[groupSlot].GroupName;
+    DataChanged = true;
+}
+
+void frmMain::ReleaseGroup(size_t userSlot) {
+    Users[userSlot].GroupNo = 0;
+    Users[userSlot].GroupName.clear();
+    DataChanged = true;
 }
 
 }  // namespace solne

@@ -8,25 +8,39 @@ const char* const kMissingCaption = "未入力エラー";
 }
 
 void frmMain::cmdUserAdd_Click() {
-    const std::string id = Typed(*txtUserId);
-    const std::string password = Typed(*txtPassWords);
-    const std::string name = Typed(*txtUserName);
+    if (AddUserRecord(txtUserId->Text(), txtPassWords->Text(), txtUserName->Text()) >= 0) RefreshUserList();
+}
 
-    if (id.empty()) return Warn("ユーザーIDを入力してください。", kMissingCaption);
-    if (password.empty()) return Warn("パスワードを入力してください。", kMissingCaption);
-    if (name.empty()) return Warn("ユーザー(表示)名を入力してください。", kMissingCaption);
-    if (InputRefused(InputBox::UserId, id) || InputRefused(InputBox::PassWord, password) ||
-        InputRefused(InputBox::UserName, name))
-        return;
+int frmMain::AddUserRecord(const std::string& typedId, const std::string& typedPassword,
+                           const std::string& typedName, std::optional<InputBox>* refused) {
+    const std::string id = NormalizeTyped(typedId);
+    const std::string password = NormalizeTyped(typedPassword);
+    const std::string name = NormalizeTyped(typedName);
+
+    auto missing = [&](InputBox box, const char* text) {
+        if (refused) *refused = box;
+        Warn(text, kMissingCaption);
+        return -1;
+    };
+    if (id.empty()) return missing(InputBox::UserId, "ユーザーIDを入力してください。");
+    if (password.empty()) return missing(InputBox::PassWord, "パスワードを入力してください。");
+    if (name.empty()) return missing(InputBox::UserName, "ユーザー(表示)名を入力してください。");
+    if (InputRefused(InputBox::UserId, id, refused) || InputRefused(InputBox::PassWord, password, refused) ||
+        InputRefused(InputBox::UserName, name, refused))
+        return -1;
 
     int slot = AppendUser(Users);
-    if (slot < 0) return Warn("これ以上ユーザーを追加できません。");
+    if (slot < 0) {
+        if (refused) refused->reset();
+        Warn("これ以上ユーザーを追加できません。");
+        return -1;
+    }
     UserInfo& user = Users[size_t(slot)];
     user.UserId = id;
     user.PassWord = password;
     user.UserName = name;
     DataChanged = true;
-    RefreshUserList();
+    return slot;
 }
 
 // Finds the user by the ID in its box (exact text, the last match winning)
@@ -42,14 +56,20 @@ void frmMain::cmdUserUp_Click() {
         RefreshUserList();
         return;
     }
-    const std::string password = Typed(*txtPassWords);
-    const std::string name = Typed(*txtUserName);
-    if (InputRefused(InputBox::PassWord, password) || InputRefused(InputBox::UserName, name)) return;
+    if (UpdateUserRecord(size_t(found), txtPassWords->Text(), txtUserName->Text())) RefreshUserList();
+}
+
+bool frmMain::UpdateUserRecord(size_t slot, const std::string& typedPassword, const std::string& typedName,
+                               std::optional<InputBox>* refused) {
+    const std::string password = NormalizeTyped(typedPassword);
+    const std::string name = NormalizeTyped(typedName);
+    if (InputRefused(InputBox::PassWord, password, refused) || InputRefused(InputBox::UserName, name, refused))
+        return false;
 
     DataChanged = true;
-    Users[size_t(found)].UserName = name;
-    Users[size_t(found)].PassWord = password;
-    RefreshUserList();
+    Users[slot].UserName = name;
+    Users[slot].PassWord = password;
+    return true;
 }
 
 // One question for all selected users, then every selected slot is removed

@@ -41,8 +41,9 @@ bool frmMain::AskYesNo(const std::string& text) {
 
 std::string frmMain::Typed(const TextBox& box) { return NormalizeTyped(box.Text()); }
 
-bool frmMain::InputRefused(InputBox box, const std::string& text) {
+bool frmMain::InputRefused(InputBox box, const std::string& text, std::optional<InputBox>* refused) {
     if (InputAllowed(box, text)) return false;
+    if (refused) *refused = box;
     Warn(InputRefusedMessage(box));
     return true;
 }
@@ -63,6 +64,18 @@ StartResult frmMain::Form_Load() {
         fs_, settings_.readFrom, [this](const std::string& message) { Warn(message); },
         [this] { return dialogs_.ChooseFolder(); });
     if (located.cancelled) return StartResult::Cancelled;
+    return LoadBoardAt(located);
+}
+
+StartResult frmMain::Form_LoadFolder(const std::string& folder) {
+    DataChanged = false;
+    LocateOutcome located;
+    located.paths = BoardPaths::For(folder);
+    return LoadBoardAt(located);
+}
+
+// Loads the board of a located folder and fills both lists.
+StartResult frmMain::LoadBoardAt(const LocateOutcome& located) {
     paths_ = located.paths;
     InstalledPath = paths_.InstalledPath;
     UserFilePath = paths_.UserFilePath;

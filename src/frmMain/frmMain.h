@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "Define/Define.h"
@@ -56,6 +57,10 @@ public:
     // Program start: Form_Load, then the window is shown when it is Ready.
     StartResult Start();
     StartResult Form_Load();
+    // Start-up on a folder given by the caller (solne-admin): no settings
+    // file is read or written and no chooser is shown. A folder without its
+    // data files is a load error.
+    StartResult Form_LoadFolder(const std::string& folder);
 
     // ---- lists and selection
     void RefreshUserList();
@@ -84,7 +89,27 @@ public:
     // Writes the board; true when everything was written.
     bool SaveData();
 
+    // ---- the commands' rules on given values
+    // The buttons read their boxes and call these; solne-admin calls them for
+    // many records at once. Each checks its values in its button's order,
+    // with its button's warnings, changes the table and sets DataChanged, but
+    // rebuilds no list. `refused`, when given, is set to the value that the
+    // first failed check was about (nullopt for a full table).
+    // The slot of the new user, or -1 when refused.
+    int AddUserRecord(const std::string& id, const std::string& password, const std::string& name,
+                      std::optional<InputBox>* refused = nullptr);
+    // Replaces display name and password of `slot`; false when refused.
+    bool UpdateUserRecord(size_t slot, const std::string& password, const std::string& name,
+                          std::optional<InputBox>* refused = nullptr);
+    // The slot of the new group (numbered by the add rule), or -1 when refused.
+    int AddGroupRecord(const std::string& name, std::optional<InputBox>* refused = nullptr);
+    // Gives user `userSlot` the group of `groupSlot` (number and name).
+    void AssignGroup(size_t userSlot, size_t groupSlot);
+    // Takes user `userSlot` out of its group.
+    void ReleaseGroup(size_t userSlot);
+
 private:
+    StartResult LoadBoardAt(const LocateOutcome& located);
     void AddColumns();
     void ShowLoadError(const LoadError& error);
     static ListRow UserRowOf(const UserInfo& user, int slot);
@@ -108,8 +133,9 @@ private:
 
     // The text of a box as code page 932 reads it back: what is tested and stored.
     static std::string Typed(const TextBox& box);
-    // Shows the input rule's warning when `text` may not be stored; true then.
-    bool InputRefused(InputBox box, const std::string& text);
+    // Shows the input rule's warning when `text` may not be stored; true then
+    // (and `refused`, when given, names the box).
+    bool InputRefused(InputBox box, const std::string& text, std::optional<InputBox>* refused = nullptr);
 
     Window& window_;
     Dialogs& dialogs_;
