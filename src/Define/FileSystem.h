@@ -167,7 +167,9 @@ private:
 // The real POSIX file system.
 FileSystem& RealFileSystem();
 
-// The text of an errno value, for reports ("Permission denied").
+// The text of an errno value or of one of the values above, for reports
+// ("アクセスが拒否されました"); for kNativeErrorBase + code the system's own
+// text of that Windows error code.
 std::string ErrnoText(int err);
 
 // Existence test: a regular file or a link to one; folders, sockets,
