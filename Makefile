@@ -9,7 +9,7 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 
 .PHONY: all deps build run test package check-package bench-build bench bench-windows soak fuzz \
-        screenshot clean windows-builds test-windows windows screenshot-windows
+        screenshot clean windows-builds test-windows windows check-msi screenshot-windows
 
 all: build
 
@@ -105,9 +105,16 @@ windows-builds:
 test-windows: windows-builds
 	JOBS=$(JOBS) scripts/test-windows $(WIN32_BUILD) $(WIN64_BUILD)
 
-# dist/solne-VERSION-windows.zip: 32-bit programs at the top, 64-bit in x64/.
+# dist/solne-VERSION-windows.zip: 32-bit programs at the top, 64-bit in x64/;
+# dist/solne-VERSION-x64.msi and -x86.msi, the Windows Installer packages.
 windows: windows-builds
 	scripts/package-windows $(WIN32_BUILD) $(WIN64_BUILD) dist
+
+# The MSI packages installed, started (screenshot) and removed under Wine in
+# a fresh prefix (scripts/check-msi).
+check-msi: windows
+	@scripts/install-deps --windows --screenshot
+	scripts/check-msi dist $(WIN64_BUILD)/msi-check.png
 
 screenshot-windows: windows-builds
 	@scripts/install-deps --windows --screenshot

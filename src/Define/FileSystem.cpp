@@ -6,6 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include "Define/win32/WinText.h"
+#endif
+
 namespace solne {
 
 std::string ErrnoText(int err) {
@@ -34,7 +38,17 @@ std::string ErrnoText(int err) {
     case kReplacedMeanwhile: return "処理の途中で別のプログラムがファイルを置き換えました";
     case kChangedMeanwhile: return "処理の途中で別のプログラムがファイルを書き換えました";
     case kForeignLink: return "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
+    case kSharingViolation: return "別のプログラムがファイルを開いているため、使用できません";
+    case kNetworkAccessDenied: return "ネットワーク上のファイルへのアクセスが拒否されました";
+    case kUserMappedFile: return "別のプログラムがファイルをメモリに割り当てて使用しているため、変更できません";
     default: break;
+    }
+    if (err >= kNativeErrorBase) {
+#ifdef _WIN32
+        return win32::SystemErrorText(static_cast<unsigned long>(err - kNativeErrorBase));
+#else
+        return "エラー " + std::to_string(err - kNativeErrorBase);
+#endif
     }
     const char* text = std::strerror(err);
     return text ? std::string(text) : "エラー " + std::to_string(err);
@@ -45,9 +59,24 @@ bool FileExists(FileSystem& fs, const std::string& path) {
     return fs.Stat(path, st) == 0 && st.isRegular;
 }
 
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
+    if (!folder.empty() && std::string_view(kPathSeparators).find(folder.back()) != std::string_view::npos)
+        return folder + name;
+    return folder + kSeparator + name;
+}
+
+std::string NativePath(std::string path) {
+#ifdef _WIN32
+    for (char& c : path)
+        if (c == '/') c = kSeparator;
+#endif
+    return path;
 }
 
 std::string FolderOf(const std::string& path) {

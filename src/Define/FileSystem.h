@@ -64,6 +64,20 @@ constexpr int kNotRegularFile = 100002;
 constexpr int kReplacedMeanwhile = 100003;
 // Returned when a file's content changed while it was being replaced.
 constexpr int kChangedMeanwhile = 100004;
+// Returned when another program holds the file open in a way that keeps this
+// one from reading, replacing or deleting it (Windows file sharing: a virus
+// scanner, a search indexer, the board's own program), after the file
+// services have waited a moment for it.
+constexpr int kSharingViolation = 100005;
+// Returned when a network share refuses access to the file.
+constexpr int kNetworkAccessDenied = 100006;
+// Returned when another program has mapped the file into its memory, so it
+// cannot be cut or replaced.
+constexpr int kUserMappedFile = 100007;
+// The platform's own error codes that have no portable name: kNativeErrorBase
+// plus the code (a Windows error code), which ErrnoText turns into the
+// system's own text.
+constexpr int kNativeErrorBase = 1 << 24;
 
 // Every operation returns 0 on success or an errno value. Paths are in the
 // file system's own encoding (UTF-8 here). Everything that changes a file
@@ -153,15 +167,21 @@ private:
 // The real POSIX file system.
 FileSystem& RealFileSystem();
 
-// The text of an errno value, for reports ("Permission denied").
+// The text of an errno value or of one of the values above, for reports
+// ("アクセスが拒否されました"); for kNativeErrorBase + code the system's own
+// text of that Windows error code.
 std::string ErrnoText(int err);
 
 // Existence test: a regular file or a link to one; folders, sockets,
 // devices and fifos do not count.
 bool FileExists(FileSystem& fs, const std::string& path);
 
-// Joins a folder and a name with the platform's separator.
+// Joins a folder and a name with the platform's separator ("\\" on Windows).
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// A path as the platform shows it: on Windows every "/" becomes "\\", so a
+// message names "Z:\\board\\user.txt"; elsewhere the path as it is.
+std::string NativePath(std::string path);
 
 // The characters that separate folders in a path ("/"; on Windows "\\" too).
 #ifdef _WIN32

@@ -31,9 +31,10 @@ bool frmMain::OverwriteConfirmed() {
     std::vector<std::string> changed = FilesChangedOutside(fs_, paths_, userSnapshot_, groupSnapshot_);
     if (changed.empty()) return true;
     std::string text = "次のファイルが、読み込んだ後に他のプログラムによって変更されています。\r\n";
+    const std::string inUserFolder = JoinPath("user", "");
     size_t perUser = 0;
     for (const std::string& name : changed) {
-        if (name.starts_with("user/") && ++perUser > kListedPerUserFiles) continue;
+        if (name.starts_with(inUserFolder) && ++perUser > kListedPerUserFiles) continue;
         text += name + "\r\n";
     }
     if (perUser > kListedPerUserFiles) text += "ほか " + std::to_string(perUser - kListedPerUserFiles) + " 件\r\n";

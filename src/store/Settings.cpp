@@ -245,9 +245,10 @@ std::string BoardPaths::UserFolder() const { return JoinPath(InstalledPath, "use
 
 BoardPaths BoardPaths::For(const std::string& installedPath) {
     BoardPaths p;
-    p.InstalledPath = installedPath;
-    p.UserFilePath = JoinPath(installedPath, "user.txt");
-    p.GroupFilePath = JoinPath(installedPath, "group.txt");
+    // Shown in messages as the platform writes paths.
+    p.InstalledPath = NativePath(installedPath);
+    p.UserFilePath = JoinPath(p.InstalledPath, "user.txt");
+    p.GroupFilePath = JoinPath(p.InstalledPath, "group.txt");
     return p;
 }
 

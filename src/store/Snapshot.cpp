@@ -73,7 +73,7 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
             if (err != 0 || HashBytes(TakeLine(rest).text) != hash) names.push_back(name);
         }
         std::sort(names.begin(), names.end());
-        for (auto& n : names) changed.push_back("user/" + n);
+        for (auto& n : names) changed.push_back(JoinPath("user", n));
     }
     return changed;
 }

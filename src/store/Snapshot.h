@@ -37,10 +37,10 @@ uint64_t HashBytes(std::string_view bytes);  // FNV-1a 64
 
 // The names ("user.txt", "group.txt") of the data files that differ from
 // what was loaded or last written: removed, created, or other content; then
-// "user/NAME" for every per-user file whose first line (the display name)
-// differs from the one the snapshot of "user.txt" remembers, or that is
-// gone. Later lines (status, plan) do not count: the save keeps them from
-// the file. A file that cannot be read counts as changed.
+// "user/NAME" ("user\\NAME" on Windows) for every per-user file whose first
+// line (the display name) differs from the one the snapshot of "user.txt"
+// remembers, or that is gone. Later lines (status, plan) do not count: the
+// save keeps them from the file. A file that cannot be read counts as changed.
 std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
                                              const FileSnapshot& userFile,
                                              const FileSnapshot& groupFile);

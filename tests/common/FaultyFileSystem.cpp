@@ -42,7 +42,8 @@ void FaultyFileSystem::FailNth(int k, std::function<int(FsOp)> errFor) {
 }
 
 void FaultyFileSystem::FailKind(FsOp op, int err, std::string pathPart, int times) {
-    kindFaults_.push_back(KindFault{op, err, std::move(pathPart), times});
+    // Paths are compared as the platform writes them ("/" or "\\").
+    kindFaults_.push_back(KindFault{op, err, NativePath(std::move(pathPart)), times});
 }
 
 void FaultyFileSystem::SwapForLinkBeforeNth(int k, std::string linkTarget, uid_t linkOwner) {
@@ -63,7 +64,8 @@ void FaultyFileSystem::Reset() {
 
 int FaultyFileSystem::CountOf(FsOp op, const std::string& pathPart) const {
     int n = 0;
-    for (auto& c : calls_) n += c.op == op && c.path.find(pathPart) != std::string::npos;
+    const std::string part = NativePath(pathPart);
+    for (auto& c : calls_) n += c.op == op && c.path.find(part) != std::string::npos;
     return n;
 }
 
@@ -75,7 +77,7 @@ std::string FaultyFileSystem::FailedCalls() const {
 }
 
 int FaultyFileSystem::Begin(FsOp op, const std::string& path) {
-    calls_.push_back(Call{op, path, 0});
+    calls_.push_back(Call{op, NativePath(path), 0});
     const int k = int(calls_.size());
     if (swapNth_ > 0 && k == swapNth_ && !path.empty() && op != FsOp::OpenFolder && op != FsOp::ListDir) {
         // Whatever the name held goes (a file the save made, or the board's
@@ -89,7 +91,7 @@ int FaultyFileSystem::Begin(FsOp op, const std::string& path) {
     }
     if (failNth_ > 0 && k == failNth_) return failNthErrFor_ ? failNthErrFor_(op) : failNthErr_;
     for (auto& f : kindFaults_) {
-        if (f.op != op || f.times == 0 || path.find(f.pathPart) == std::string::npos) continue;
+        if (f.op != op || f.times == 0 || calls_.back().path.find(f.pathPart) == std::string::npos) continue;
         if (f.times > 0) --f.times;
         return f.err;
     }

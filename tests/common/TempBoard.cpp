@@ -11,6 +11,7 @@
 #include <random>
 
 #include "Define/Cp932.h"
+#include "Define/FileSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +37,7 @@ TempDir::TempDir(const std::string& parent) {
         std::error_code ec;
         fs::path p = where / name;
         if (fs::create_directory(p, ec)) {
-            path_ = Utf8(fs::path(p.generic_u8string()));
+            path_ = NativePath(Utf8(p));
             break;
         }
         if (attempt == 100) {
@@ -54,6 +55,8 @@ TempDir::TempDir(const std::string& parent) {
     path_ = tmpl;
 #endif
 }
+
+std::string TempDir::operator/(const std::string& name) const { return NativePath(path_ + "/" + name); }
 
 TempDir::~TempDir() {
     std::error_code ec;

@@ -18,7 +18,9 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // A path inside, as the platform writes it ("\\" on Windows, also for a
+    // "/" inside `name`), so it compares equal to the paths in messages.
+    std::string operator/(const std::string& name) const;
 
 private:
     std::string path_;

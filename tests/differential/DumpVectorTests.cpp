@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "Vectors.h"
 #include "common/TempBoard.h"
@@ -17,6 +18,13 @@ namespace {
 // Replaces every mention of the board folder by "BOARD".
 std::string Relative(std::string text, const std::string& board) {
     for (size_t at; (at = text.find(board)) != std::string::npos;) text.replace(at, board.size(), "BOARD");
+#ifdef _WIN32
+    // The one difference of Windows: paths are shown with its separator.
+    const std::pair<std::string, std::string> separators[] = {{"BOARD\\user\\", "BOARD/user/"},
+                                                               {"BOARD\\", "BOARD/"}};
+    for (const auto& [native, portable] : separators)
+        for (size_t at; (at = text.find(native)) != std::string::npos;) text.replace(at, native.size(), portable);
+#endif
     return text;
 }
 

@@ -20,9 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "Define/FileSystem.h"
 #include "common/TempBoard.h"
 
 namespace fs = std::filesystem;
+using solne::NativePath;
 using solne::test::ReadBytes;
 using solne::test::Sjis;
 using solne::test::SjisLines;
@@ -183,8 +185,8 @@ TEST(CheckDump, EmptyFilesGiveOneBlankSlotEachAndNoFinding) {
 TEST(CheckReport, NamesEveryKindOfFindingWithFileAndLine) {
     TempDir dir;
     const std::string board = dir / "board";
-    const std::string u = board + "/user.txt";
-    const std::string g = board + "/group.txt";
+    const std::string u = NativePath(board + "/user.txt");
+    const std::string g = NativePath(board + "/group.txt");
     WriteBytes(u, SjisLines({
                       "u01,pw,1",      // 1
                       "u02,pw,9",      // 2 group 9 does not exist
@@ -199,7 +201,7 @@ TEST(CheckReport, NamesEveryKindOfFindingWithFileAndLine) {
     WriteBytes(g, SjisLines({"1,営業", "2,開発", "1,総務", "3,", "4,\" 人事\""}));
     for (const char* id : {"u01", "u02", "u06", "u09"})
         WriteBytes(board + "/user/" + id + ".txt", SjisLines({"username=山田", "status=0", "plan="}));
-    WriteBytes(board + "/user/U07.txt", SjisLines({"username=佐藤", "status=1", "plan="}));
+    WriteBytes(NativePath(board + "/user/U07.txt"), SjisLines({"username=佐藤", "status=1", "plan="}));
     WriteBytes(board + "/user/u08.txt", SjisLines({"username=山田=課長", "status=0", "plan="}));
     WriteBytes(board + "/user/memo.txt", "memo\r\n");
     WriteBytes(board + "/user/.keep", "");
@@ -215,12 +217,12 @@ TEST(CheckReport, NamesEveryKindOfFindingWithFileAndLine) {
     EXPECT_TRUE(HasLine(r, g + ":3: ", " 1 ")) << r.out;
     EXPECT_TRUE(HasLine(r, u + ":4: ", "")) << r.out;
     EXPECT_TRUE(HasLine(r, g + ":4: ", "")) << r.out;
-    EXPECT_TRUE(HasLine(r, u + ":5: ", board + "/user/u05.txt")) << r.out;
-    EXPECT_TRUE(HasLine(r, u + ":7: ", board + "/user/U07.txt")) << r.out;
-    EXPECT_TRUE(HasLine(r, board + "/user/u08.txt:1: ", "\"=\"")) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":5: ", NativePath(board + "/user/u05.txt"))) << r.out;
+    EXPECT_TRUE(HasLine(r, u + ":7: ", NativePath(board + "/user/U07.txt"))) << r.out;
+    EXPECT_TRUE(HasLine(r, NativePath(board + "/user/u08.txt:1: "), "\"=\"")) << r.out;
     EXPECT_TRUE(HasLine(r, u + ":6: ", "\"a,b\"")) << r.out;
     EXPECT_TRUE(HasLine(r, g + ":5: ", "\" 人事\"")) << r.out;
-    EXPECT_TRUE(HasLine(r, board + "/user/memo.txt: ", "")) << r.out;
+    EXPECT_TRUE(HasLine(r, NativePath(board + "/user/memo.txt: "), "")) << r.out;
     // The save's own refusal, which names the record and the field.
     EXPECT_TRUE(HasLine(r, "保存できない値", "u09")) << r.out;
     EXPECT_FALSE(HasLine(r, u + ":9: ", "")) << r.out;
@@ -279,7 +281,7 @@ TEST_P(CheckLoadError, ExitsTwoNamingFileAndLineAndWritesNothing) {
         const RunResult r = dump ? RunCheck({"dump", board}) : RunCheck({board});
         EXPECT_EQ(r.exitCode, 2) << c.what;
         EXPECT_EQ(r.out, "") << c.what;
-        EXPECT_NE(r.err.find(board + "/" + c.where), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find(NativePath(board + "/" + c.where)), std::string::npos) << c.what << ": " << r.err;
     }
     EXPECT_EQ(Snapshot(board), before);
 }

@@ -398,7 +398,7 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
 // the next save puts it back before writing.
 TEST_F(FaultTest, InPlaceRewriteThatCannotBeUndoneKeepsItsJournal) {
     WriteBoardBefore();
-    const std::string u06 = paths.UserFolder() + "/u06.txt";
+    const std::string u06 = JoinPath(paths.UserFolder(), "u06.txt");
     const std::string old = test::ReadBytes(u06);
     LoadedBoard b = EditedTables();
     FaultyFileSystem faulty;

@@ -514,12 +514,12 @@ TEST_F(SaveTest, NameChangedBySecondEditorIsNoticed) {
 
     FileSnapshot bUser = b.userFile, bGroup = b.groupFile;
     EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup),
-              (std::vector<std::string>{"user/u01.txt"}));
+              (std::vector<std::string>{NativePath("user/u01.txt")}));
     b.Users[1].UserName = "佐藤次郎";
     ASSERT_TRUE(SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, &bUser, &bGroup).ok());
     EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup), std::vector<std::string>{});
     EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, aUser, aGroup),
-              (std::vector<std::string>{"user/u01.txt", "user/u02.txt"}));
+              (std::vector<std::string>{NativePath("user/u01.txt"), NativePath("user/u02.txt")}));
 }
 
 // Temporary files a killed save left behind go with the next save, in the

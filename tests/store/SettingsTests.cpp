@@ -205,7 +205,7 @@ TEST(Locate, PromptMessageText) {
                  "[OK]ボタンを押すことでフォルダの指定画面が表示されます。\r\n"
                  "行き先掲示板システムがインストールされているフォルダを指定してください。");
     std::string ini = SetupIniPath();
-    EXPECT_EQ(ini, ProgramFolder() + "/setup.ini");
+    EXPECT_EQ(ini, JoinPath(ProgramFolder(), "setup.ini"));
 }
 
 TEST(Locate, StoredFolderWithBothFilesAsksNothingAndWritesNothing) {
@@ -348,6 +348,6 @@ TEST(Locate, WritesNothingItselfAndReadsRelativeFoldersFromTheSettingsFilesFolde
         Locate l;
         r = l.Run(dir / "conf/setup.ini");
         EXPECT_FALSE(r.prompted) << value;
-        EXPECT_EQ(r.paths.UserFilePath, dir / "conf/" + value + "/user.txt");
+        EXPECT_EQ(r.paths.UserFilePath, dir / ("conf/" + std::string(value) + "/user.txt"));
     }
 }

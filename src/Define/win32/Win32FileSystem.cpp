@@ -28,10 +28,19 @@
 //   several names is rewritten in place and keeps them; a file's identity is
 //   its file index.
 // - Stat, ReadFile and RealPath follow a symbolic link or junction.
+// - Another program may hold a file open in a way that keeps this one from
+//   reading, replacing or deleting it: virus scanners and search indexers
+//   open every new file for a moment, the board's own program opens its
+//   files. Opening, replacing and deleting are tried again with a short
+//   back-off for at most kHeldBudgetMs per file in all (the operations on
+//   one file during a save share the time), then fail with
+//   kSharingViolation.
 #include "Define/FileSystem.h"
 #include "Define/win32/WinText.h"
 
 #include <cerrno>
+#include <mutex>
+#include <unordered_map>
 
 #include <windows.h>
 
@@ -62,6 +71,108 @@ int PathErrno(const std::wstring& path) {
 int LastErrno() { return ErrnoOf(GetLastError()); }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// ------------------------------------------------ files held by others
+
+// How long, in all, the operations on one file wait for another program to
+// let go of it, and the longest single pause.
+constexpr ULONGLONG kHeldBudgetMs = 2000;
+constexpr DWORD kLongestPauseMs = 250;
+// The operations on one file that follow each other closer than this share
+// one budget; a file left alone this long gets a new one (a later save).
+constexpr ULONGLONG kBudgetQuietMs = 5000;
+
+// The time each file has been waited for: by its full path, from the first
+// wait. Only files that were held are in it, and old entries go.
+class HeldBudgets {
+public:
+    // How long to pause before the next try on `path` (after `tries` tries);
+    // 0 when its time is used up.
+    DWORD NextPause(const std::wstring& path, int tries) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const ULONGLONG now = GetTickCount64();
+        if (spent_.size() > 64) {
+            for (auto it = spent_.begin(); it != spent_.end();)
+                it = now - it->second.last > kBudgetQuietMs ? spent_.erase(it) : std::next(it);
+        }
+        auto [it, added] = spent_.try_emplace(path, Budget{now, now});
+        Budget& b = it->second;
+        if (!added && now - b.last > kBudgetQuietMs) b.first = now;
+        b.last = now;
+        const ULONGLONG used = now - b.first;
+        if (used >= kHeldBudgetMs) return 0;
+        // 15, 30, 60, 120, 240 ms, then 250 ms: quick for a scanner's moment.
+        DWORD pause = tries >= 5 ? kLongestPauseMs : DWORD(15) << tries;
+        if (pause > kLongestPauseMs) pause = kLongestPauseMs;
+        if (pause > kHeldBudgetMs - used) pause = DWORD(kHeldBudgetMs - used);
+        return pause;
+    }
+    // The pause is over: it counts as time spent on the file.
+    void Waited(const std::wstring& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = spent_.find(path); it != spent_.end()) it->second.last = GetTickCount64();
+    }
+
+private:
+    struct Budget {
+        ULONGLONG first;  // the first wait of this run of operations
+        ULONGLONG last;   // the end of the latest wait
+    };
+    std::mutex mutex_;
+    std::unordered_map<std::wstring, Budget> spent_;
+};
+
+HeldBudgets& Budgets() {
+    static HeldBudgets budgets;
+    return budgets;
+}
+
+bool SharingError(DWORD e) { return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION; }
+
+// Whether this account may have `access` to the file at all, whoever else
+// holds it: an open with that access and every share mode is refused with
+// "access denied" only when the account lacks the right (or the file is
+// being deleted).
+bool AccessRefused(const std::wstring& path, DWORD access) {
+    HANDLE h = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(h);
+    return false;
+}
+
+// What an operation on files met. `held`: another program holds one of
+// the files; `error` the Windows error code (0: success).
+struct Outcome {
+    DWORD error = 0;
+    bool held = false;
+};
+
+// Runs `attempt` (true on success, else GetLastError tells why) until it
+// succeeds, fails for another reason, or `path` has used its budget.
+// "Access denied" counts as held when this account has the right
+// `probeAccess` to `path` and to `also` (when given) after all: Windows
+// refuses to replace or delete a file that is open, whatever its share
+// mode, with "access denied". With `probeAccess` 0 only sharing errors
+// count.
+template <class Attempt>
+Outcome WhileHeld(const std::wstring& path, DWORD probeAccess, const std::wstring* also, Attempt attempt) {
+    for (int tries = 0;; ++tries) {
+        if (attempt()) return {};
+        const DWORD e = GetLastError();
+        bool held = SharingError(e);
+        if (!held && e == ERROR_ACCESS_DENIED && probeAccess != 0)
+            held = !AccessRefused(path, probeAccess) && !(also && AccessRefused(*also, probeAccess));
+        if (!held) return {e, false};
+        const DWORD pause = Budgets().NextPause(path, tries);
+        if (pause == 0) return {e, true};
+        Sleep(pause);
+        Budgets().Waited(path);
+    }
+}
+
+// The errno value of an outcome: a file still held is kSharingViolation.
+int ErrnoOfOutcome(const Outcome& o) { return o.held ? kSharingViolation : ErrnoOf(o.error); }
 constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
@@ -105,8 +216,8 @@ int SetReadOnlyAttribute(const std::wstring& path, DWORD attrs, bool readOnly) {
     return SetFileAttributesW(path.c_str(), want) ? 0 : LastErrno();
 }
 
-// Runs `op` on a path whose read-only attribute is lifted for it, and puts
-// the attribute back when `op` fails.
+// Runs `op` (which gives an Outcome) on a path whose read-only attribute is
+// lifted for it, and puts the attribute back when `op` fails.
 template <class Op>
 int WithoutReadOnly(const std::wstring& path, Op op) {
     DWORD attrs = GetFileAttributesW(path.c_str());
@@ -115,10 +226,10 @@ int WithoutReadOnly(const std::wstring& path, Op op) {
     if (readOnly) {
         if (int err = SetReadOnlyAttribute(path, attrs, false); err != 0) return err;
     }
-    if (op()) return 0;
-    int err = LastErrno();
+    const Outcome o = op();
+    if (o.error == 0) return 0;
     if (readOnly) SetReadOnlyAttribute(path, attrs & ~DWORD(FILE_ATTRIBUTE_READONLY), true);
-    return err;
+    return ErrnoOfOutcome(o);
 }
 
 int64_t UnixNs(const FILETIME& ft) {
@@ -200,9 +311,17 @@ public:
     int ReadFile(const std::string& path, std::string& out, size_t limit, FileStat* st) override {
         out.clear();
         std::wstring w = WidePath(path);
-        HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        // Every share mode is asked for: "access denied" is this account's
+        // right, never another program's hold.
+        HANDLE h = INVALID_HANDLE_VALUE;
+        const Outcome o = WhileHeld(w, 0, nullptr, [&] {
+            h = CreateFileW(w.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            return h != INVALID_HANDLE_VALUE;
+        });
+        if (o.held) return kSharingViolation;
         if (h == INVALID_HANDLE_VALUE) {
+            SetLastError(o.error);
             int err = PathErrno(w);
             DWORD a = GetFileAttributesW(w.c_str());
             if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) err = EISDIR;
@@ -338,10 +457,18 @@ public:
         if (int err = PathAt(dir, name, w); err != 0) return err;
         // Backup semantics: a folder opens too and is then refused as
         // EISDIR, as on POSIX, instead of "access denied".
-        HANDLE h = CreateFileW(w.c_str(), forWriting ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                               forWriting ? FILE_SHARE_READ | FILE_SHARE_DELETE : kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        HANDLE h = INVALID_HANDLE_VALUE;
+        const Outcome o = WhileHeld(w, 0, nullptr, [&] {
+            h = CreateFileW(w.c_str(), forWriting ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                            forWriting ? FILE_SHARE_READ | FILE_SHARE_DELETE : kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            return h != INVALID_HANDLE_VALUE;
+        });
+        if (o.held) return kSharingViolation;
+        if (h == INVALID_HANDLE_VALUE) {
+            SetLastError(o.error);
+            return PathErrno(w);
+        }
         if (int err = CheckRegular(h, true); err != 0) {
             CloseHandle(h);
             return err;
@@ -364,7 +491,9 @@ public:
         DWORD a = GetFileAttributesW(wt.c_str());
         if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
         return WithoutReadOnly(wt, [&] {
-            return MoveFileExW(wf.c_str(), wt.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            return WhileHeld(wt, DELETE, &wf, [&] {
+                return MoveFileExW(wf.c_str(), wt.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            });
         });
     }
 
@@ -380,7 +509,9 @@ public:
         } else if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
             return EISDIR;
         }
-        return WithoutReadOnly(w, [&] { return DeleteFileW(w.c_str()) != 0; });
+        return WithoutReadOnly(w, [&] {
+            return WhileHeld(w, DELETE, nullptr, [&] { return DeleteFileW(w.c_str()) != 0; });
+        });
     }
 
     // ------------------------------------------------------ open files

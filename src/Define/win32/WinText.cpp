@@ -1,9 +1,13 @@
 #include "Define/win32/WinText.h"
 
+#include <iterator>
+
 #include <cerrno>
 #include <climits>
 
 #include <windows.h>
+
+#include "Define/win32/WinErrors.h"
 
 namespace solne::win32 {
 
@@ -39,39 +43,44 @@ std::wstring WidePath(std::string_view utf8) {
     return w;
 }
 
-int ErrnoOf(unsigned long e) {
-    switch (e) {
-    case ERROR_SUCCESS: return 0;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME: return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_CURRENT_DIRECTORY:
-    case ERROR_PRIVILEGE_NOT_HELD: return EACCES;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_BUSY: return EBUSY;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return EEXIST;
-    case ERROR_WRITE_PROTECT: return EROFS;
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_BUFFER_OVERFLOW: return ENAMETOOLONG;
-    case ERROR_DIRECTORY: return ENOTDIR;
-    case ERROR_NOT_SAME_DEVICE: return EXDEV;
-    case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return ENOMEM;
-    case ERROR_INVALID_NAME:
-    case ERROR_INVALID_PARAMETER:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_NO_UNICODE_TRANSLATION: return EINVAL;
-    case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
-    default: return EIO;
-    }
+// The numbers of the table are those of <windows.h>.
+static_assert(code::kFileNotFound == ERROR_FILE_NOT_FOUND && code::kPathNotFound == ERROR_PATH_NOT_FOUND &&
+              code::kTooManyOpenFiles == ERROR_TOO_MANY_OPEN_FILES && code::kAccessDenied == ERROR_ACCESS_DENIED &&
+              code::kNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY && code::kOutOfMemory == ERROR_OUTOFMEMORY &&
+              code::kInvalidDrive == ERROR_INVALID_DRIVE && code::kCurrentDirectory == ERROR_CURRENT_DIRECTORY &&
+              code::kNotSameDevice == ERROR_NOT_SAME_DEVICE && code::kWriteProtect == ERROR_WRITE_PROTECT &&
+              code::kSharingViolation == ERROR_SHARING_VIOLATION && code::kLockViolation == ERROR_LOCK_VIOLATION &&
+              code::kHandleDiskFull == ERROR_HANDLE_DISK_FULL && code::kBadNetPath == ERROR_BAD_NETPATH &&
+              code::kNetworkAccessDenied == ERROR_NETWORK_ACCESS_DENIED && code::kBadNetName == ERROR_BAD_NET_NAME &&
+              code::kFileExists == ERROR_FILE_EXISTS && code::kInvalidParameter == ERROR_INVALID_PARAMETER &&
+              code::kBufferOverflow == ERROR_BUFFER_OVERFLOW && code::kDiskFull == ERROR_DISK_FULL &&
+              code::kInvalidName == ERROR_INVALID_NAME && code::kDirNotEmpty == ERROR_DIR_NOT_EMPTY &&
+              code::kBadPathname == ERROR_BAD_PATHNAME && code::kBusy == ERROR_BUSY &&
+              code::kAlreadyExists == ERROR_ALREADY_EXISTS && code::kFilenameExcedRange == ERROR_FILENAME_EXCED_RANGE &&
+              code::kDirectory == ERROR_DIRECTORY && code::kPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD &&
+              code::kUserMappedFile == ERROR_USER_MAPPED_FILE &&
+              code::kNoUnicodeTranslation == ERROR_NO_UNICODE_TRANSLATION);
+
+int ErrnoOf(unsigned long e) { return PortableError(e); }
+
+std::string SystemErrorText(unsigned long e) {
+    constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    wchar_t buf[1024];
+    // Japanese where the system has it, else the system's own language.
+    DWORD n = FormatMessageW(kFlags, nullptr, e, MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), buf,
+                             DWORD(std::size(buf)), nullptr);
+    if (n == 0) n = FormatMessageW(kFlags, nullptr, e, 0, buf, DWORD(std::size(buf)), nullptr);
+    std::wstring_view text(buf, n);
+    // One line, without the closing period, like the other reasons.
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'.' || text.back() == L'\u3002'))
+        text.remove_suffix(1);
+    std::wstring line;
+    for (wchar_t c : text) line += (c == L'\r' || c == L'\n') ? L' ' : c;
+    std::string out;
+    const std::string number = "Windows のエラー " + std::to_string(e);
+    if (line.empty() || !Narrow(line, out)) return number;
+    return out + "（" + number + "）";
 }
 
 }  // namespace solne::win32

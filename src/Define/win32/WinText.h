@@ -20,7 +20,12 @@ bool Narrow(std::wstring_view wide, std::string& out);
 // Ill-formed UTF-8 gives an empty path (which every service refuses).
 std::wstring WidePath(std::string_view utf8);
 
-// errno value for a Windows error code (GetLastError), for the reports.
+// The file services' value for a Windows error code (GetLastError): the
+// table of WinErrors.h.
 int ErrnoOf(unsigned long winError);
+
+// The system's own text for a Windows error code, in Japanese where the
+// system has it, with the code: "…（Windows のエラー 1234）".
+std::string SystemErrorText(unsigned long winError);
 
 }  // namespace solne::win32
