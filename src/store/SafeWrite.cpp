@@ -298,13 +298,18 @@ int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& o
 }
 
 int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
-                         bool lookForJournal) {
+                         bool lookForJournal, FileStat* st) {
     out.clear();
     SourceFile src(fs);
     int err = lookForJournal ? OpenSource(fs, dir, JournalName(name), src) : ENOENT;
+    const bool fromJournal = err == 0;
     // A journal that is a link or no regular file is none of ours.
     if (err == ENOENT || err == ELOOP || err == kNotRegularFile) err = OpenSource(fs, dir, name, src);
     if (err != 0) return err;
+    if (st) {
+        if (!fromJournal) *st = src.st;
+        else if ((err = fs.StatAt(dir, name, *st)) != 0) return err;
+    }
     // The size the file had when opened tells when to stop: no read to find the end.
     const bool tooLarge = src.st.size > int64_t(limit);
     if ((err = ReadHead(fs, src, tooLarge ? limit : size_t(src.st.size))) != 0) return err;
@@ -312,13 +317,18 @@ int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, st
     return tooLarge ? EFBIG : 0;
 }
 
-int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder, const std::vector<DirEntry>* entries) {
+int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder) {
+    ScopedHandle dir(fs);
+    if (fs.OpenFolder(folder, dir.get()) != 0) return 0;
+    return RemoveStaleTemporaryFiles(fs, *dir);
+}
+
+int RemoveStaleTemporaryFiles(FileSystem& fs, Handle dir, const std::vector<DirEntry>* entries) {
     std::vector<DirEntry> listed;
     if (!entries) {
-        if (fs.ListDir(folder, listed) != 0) return 0;
+        if (fs.ReadFolder(dir, listed) != 0) return 0;
         entries = &listed;
     }
-    ScopedHandle dir(fs);
     int removed = 0;
     for (const DirEntry& e : *entries) {
         const std::string& n = e.name;
@@ -331,8 +341,7 @@ int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder, const s
         long pid = std::strtol(p, &end, 10);
         if (end == p || *end != '-' || pid <= 0) continue;
         if (pid == CurrentProcessId() || ProcessIsRunning(pid)) continue;
-        if (!dir.get().valid() && fs.OpenFolder(folder, dir.get()) != 0) return removed;
-        if (fs.UnlinkAt(*dir, n) == 0) ++removed;
+        if (fs.UnlinkAt(dir, n) == 0) ++removed;
     }
     return removed;
 }

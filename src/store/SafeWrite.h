@@ -90,14 +90,16 @@ int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& o
 
 // The same for the entry `name` of a folder the caller opened (never
 // through a link): as much of it as it held when opened, up to `limit`
-// bytes (EFBIG with the first `limit` bytes when it held more).
+// bytes (EFBIG with the first `limit` bytes when it held more). `st`, when
+// given, receives what the file itself looks like.
 int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
-                         bool lookForJournal);
+                         bool lookForJournal, FileStat* st = nullptr);
 
 // Removes the temporary files that saves of processes no longer running
-// left in the folder (named ".NAME.solne-PID-N.tmp"). `entries` is the
-// folder's listing when the caller has one. Returns how many went.
-int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder,
-                              const std::vector<DirEntry>* entries = nullptr);
+// left in the open folder `dir` (named ".NAME.solne-PID-N.tmp"). `entries`
+// is the folder's listing when the caller has one. Returns how many went.
+int RemoveStaleTemporaryFiles(FileSystem& fs, Handle dir, const std::vector<DirEntry>* entries = nullptr);
+// The same for a folder by its path.
+int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder);
 
 }  // namespace solne

@@ -340,7 +340,7 @@ TEST(CheckLoadError, OddFilesAreNamedAtOnce) {
              ASSERT_EQ(::symlink("/proc/self/cmdline", p.c_str()), 0);
              ASSERT_EQ(::lchown(p.c_str(), 4242, 4242), 0);
          },
-         "リンク先がフォルダの外にあり"},
+         "管理者(root)かこのアカウントが作ったものではないリンクです"},
     };
     for (const Odd& odd : odds) {
         SCOPED_TRACE(odd.name);

@@ -348,7 +348,7 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
         ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
         ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
     };
-    const char* kForeign = "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
+    const std::string kForeign = ErrnoText(kForeignLink);
     struct Case {
         const char* name;       // what is replaced by the link
         std::string target;     // where it leads
