@@ -28,7 +28,7 @@ LoadError ErrorAt(const std::string& file, int line, std::string problem) {
 }
 
 LoadError ReadError(const std::string& file, int err) {
-    if (err == kForeignLink) return ErrorAt(file, 0, ErrnoText(err));
+    if (err == kForeignLink || err == kDataFileAlias || err == kFolderReplaced) return ErrorAt(file, 0, ErrnoText(err));
     if (err == kNotRegularFile || err == EISDIR) return ErrorAt(file, 0, kNotRegular);
     if (err == EFBIG) return ErrorAt(file, 0, kTooLarge);
     return ErrorAt(file, 0, std::string(kUnreadable) + "(" + ErrnoText(err) + ")");
