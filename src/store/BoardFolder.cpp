@@ -102,6 +102,10 @@ int ResolveIn(FileSystem& fs, const BoardIds& ids, int& links, Place& out) {
         std::vector<std::string> names = NamesOf(text);
         if (names.empty() || names.back() == "..") return EINVAL;
         if (IsAbsolutePath(text)) {
+#ifdef _WIN32
+            if (names.front().size() == 2 && names.front()[1] == ':') names.erase(names.begin());  // "C:"
+            if (names.empty()) return EINVAL;
+#endif
             Handle root;
             FileStat rootSt;
             if ((err = OpenRootOf(fs, text, root, rootSt)) != 0) return err;

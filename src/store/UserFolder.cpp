@@ -53,7 +53,13 @@ int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolde
     if (!index.IsLink(name)) {
         OwnerRights rights(user.st.uid);
         if (rights.error() != 0) return rights.error();
-        return ReadCurrentContentIn(fs, *user, name, out, limit, index.HasJournalOf(name));
+        FileStat st;
+        int err = ReadCurrentContentIn(fs, *user, name, out, limit, index.HasJournalOf(name), &st);
+        if ((err == 0 || err == EFBIG) && data.Holds(st)) {  // another name of a data file
+            out.clear();
+            return kDataFileAlias;
+        }
+        return err;
     }
     Place place(fs);
     if (int err = Resolve(fs, *user, user.st, name, ids, place); err != 0) return err;
