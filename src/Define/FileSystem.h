@@ -221,7 +221,9 @@ bool OthersMayChange(const FileStat& folder);
 // rights are per thread (setfsuid, setfsgid, and the raw setgroups system
 // call, which on Linux changes the calling thread alone, where glibc's
 // setgroups would change every thread of the process); the previous ones come
-// back at the end. Scopes do not nest. On Windows it changes nothing.
+// back at the end. A thread started meanwhile would keep them (the kernel
+// copies a thread's rights to the threads it starts): the store starts none.
+// Scopes do not nest. On Windows it changes nothing.
 class OwnerRights {
 public:
     explicit OwnerRights(uid_t owner);

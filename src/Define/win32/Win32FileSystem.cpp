@@ -84,11 +84,13 @@ struct Open {
 Handle Wrap(Open* o) { return Handle(reinterpret_cast<intptr_t>(o)); }
 Open* Unwrap(Handle h) { return h.valid() ? reinterpret_cast<Open*>(h.value()) : nullptr; }
 
-// The full path of `name` inside an open folder.
-int PathAt(Handle dir, const std::string& name, std::wstring& out) {
+// The full path of `name` inside an open folder. A name is one entry of the
+// folder, never a path ("..": the folder's parent, where `parent` allows).
+int PathAt(Handle dir, const std::string& name, std::wstring& out, bool parent = false) {
     const Open* d = Unwrap(dir);
     if (!d || !d->isDir) return EBADF;
     if (name.empty()) return ENOENT;
+    if (name.find_first_of("\\/") != std::string::npos || name == "." || (name == ".." && !parent)) return EINVAL;
     std::wstring w = WidePath(name);
     if (w.empty()) return EINVAL;
     out = d->path;
@@ -315,7 +317,7 @@ public:
     int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st) override {
         out = Handle();
         std::wstring w;
-        if (int err = PathAt(dir, name, w); err != 0) return err;
+        if (int err = PathAt(dir, name, w, true); err != 0) return err;
         HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY, kShareAll, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
