@@ -41,8 +41,10 @@ struct NewContent {
     bool verify = false;
 };
 
-// Replaces a file's content safely. A symbolic link is followed under the
-// link rule (LinkRule.h) with `root` as the folder links may lead into.
+// Replaces a file's content safely (the settings file; the board's files
+// go through ReplaceFileIn on the folders of BoardFolder.h). A symbolic
+// link is followed under the link rule (LinkRule.h) with `root` as the
+// folder links may lead into.
 // Usually: a new temporary file in the same folder (created exclusively,
 // never through a link), the old permission bits and owner (group, or
 // owner and group when running as root) set on its handle, optional fsync,
