@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -234,6 +237,39 @@ FileSystem& RealFileSystem() {
 
 uid_t EffectiveUser() { return ::geteuid(); }
 bool RunningAsRoot() { return ::geteuid() == 0; }
+bool AccountInGroup(uid_t uid, gid_t gid) {
+    if (uid == ::geteuid()) {
+        if (::getegid() == gid) return true;
+        int n = ::getgroups(0, nullptr);
+        std::vector<gid_t> groups(size_t(n > 0 ? n : 0));
+        n = n > 0 ? ::getgroups(n, groups.data()) : 0;
+        for (int i = 0; i < n; ++i)
+            if (groups[size_t(i)] == gid) return true;
+        return false;
+    }
+    // Another account: as the account database lists its groups.
+    std::vector<char> buffer(16384);
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &pw, buffer.data(), buffer.size(), &found) != 0 || !found) return false;
+    if (pw.pw_gid == gid) return true;
+    int n = 64;
+    std::vector<gid_t> groups;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        groups.resize(size_t(n));
+        int count = n;
+        if (::getgrouplist(pw.pw_name, pw.pw_gid, groups.data(), &count) >= 0) {
+            groups.resize(size_t(count));
+            break;
+        }
+        n = count > n ? count : n * 2;
+        groups.clear();
+    }
+    for (gid_t g : groups)
+        if (g == gid) return true;
+    return false;
+}
+
 long CurrentProcessId() { return long(::getpid()); }
 bool ProcessIsRunning(long pid) {
     if (pid <= 0) return false;

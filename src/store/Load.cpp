@@ -216,11 +216,15 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
-    if (auto e = ReadGroupFile(fs, paths.InstalledPath, paths.GroupFilePath, groups)) return e;
-    if (auto e = LoadUsers(fs, paths, groups, board)) return e;
-    LoadGroups(groups, board);
-    out = std::move(board);
-    return std::nullopt;
+    JournalFindings ignored;
+    std::optional<LoadError> error = ReadGroupFile(fs, paths.InstalledPath, paths.GroupFilePath, groups);
+    if (!error) error = LoadUsers(fs, paths, groups, board);
+    if (!error) {
+        LoadGroups(groups, board);
+        out = std::move(board);
+    }
+    out.ignoredJournals = ignored.Take();
+    return error;
 }
 
 }  // namespace solne

@@ -304,7 +304,9 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
         int err;
         if (dir.get().valid() && !f.isLink) {
             // The listing tells whether a journal lies beside the file.
-            err = WriteUserFile(fs, *dir, f.name, index->HasJournalOf(f.name), false, nameLine, c, step);
+            const bool journal = index->HasJournalOf(f.name);
+            if (journal) NameJournalFolder(folder);
+            err = WriteUserFile(fs, *dir, f.name, journal, false, nameLine, c, step);
         } else {
             ScopedHandle own(fs);
             std::string name;
@@ -437,6 +439,9 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         return report;
     }
 
+    // Journals that are not trusted change nothing; the report names them.
+    JournalFindings ignoredJournals;
+
     const std::string& root = paths.InstalledPath;
     RemoveStaleTemporaryFiles(fs, root);
 
@@ -454,6 +459,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     if (folderErr == kForeignLink) {
         failures.push_back(SaveFailure{folder, step::kLink, ErrnoText(folderErr)});
         WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+        report.ignoredJournals = ignoredJournals.Take();
         return report;
     }
     if (folderErr != 0 && folderErr != ENOENT)
@@ -495,6 +501,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
 
     // 4. "group.txt".
     WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    report.ignoredJournals = ignoredJournals.Take();
     return report;
 }
 

@@ -14,21 +14,21 @@ int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
     exact_.clear();
     folded_.clear();
     foldedBuilt_ = false;
-    mayHoldJournals_ = false;
+    journals_.clear();
     int err = fs.ListDir(folder, entries_);
     if (err == ENOENT) return 0;
     if (err != 0) return err;
     exact_.reserve(entries_.size());
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].isRegular) {
-            exact_.emplace(entries_[i].name, i);
-            mayHoldJournals_ |= entries_[i].name.starts_with('.') && entries_[i].name.ends_with("journal");
-        }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const std::string& name = entries_[i].name;
+        if (entries_[i].isRegular) exact_.emplace(name, i);
+        if (name.starts_with('.') && name.ends_with("journal")) journals_.insert(name);
+    }
     return 0;
 }
 
 bool UserFolderIndex::HasJournalOf(const std::string& name) const {
-    return mayHoldJournals_ && Has(JournalName(name));
+    return !journals_.empty() && journals_.contains(JournalName(name));
 }
 
 bool UserFolderIndex::IsLink(const std::string& name) const {
@@ -51,8 +51,11 @@ std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& f
 
 int ReadListedHead(FileSystem& fs, const std::string& root, const UserFolderIndex& folder, Handle dir,
                    const std::string& name, size_t limit, std::string& out) {
-    if (!folder.IsLink(name) && dir.valid())
-        return ReadCurrentContentIn(fs, dir, name, out, limit, folder.HasJournalOf(name));
+    if (!folder.IsLink(name) && dir.valid()) {
+        const bool journal = folder.HasJournalOf(name);
+        if (journal) NameJournalFolder(folder.Folder());
+        return ReadCurrentContentIn(fs, dir, name, out, limit, journal);
+    }
     const std::string path = JoinPath(folder.Folder(), name);
     std::string target = path;
     if (folder.IsLink(name)) {
