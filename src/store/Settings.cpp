@@ -260,9 +260,13 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
     std::string stored = ReadSetting(fs, setupIniPath, "Script", "InstalledPath");
     if (!stored.empty() && !IsAbsolutePath(stored)) stored = JoinPath(FolderOf(setupIniPath), stored);
     outcome.paths = BoardPaths::For(stored);
-    auto bothExist = [&] {
-        return FileExists(fs, outcome.paths.UserFilePath) && FileExists(fs, outcome.paths.GroupFilePath);
+    // Something of that name is there: a fifo, device or folder is not
+    // "missing" but a file the load then names with its problem.
+    auto present = [&](const std::string& path) {
+        FileStat st;
+        return fs.Stat(path, st) == 0;
     };
+    auto bothExist = [&] { return present(outcome.paths.UserFilePath) && present(outcome.paths.GroupFilePath); };
     if (bothExist()) return outcome;
 
     std::string chosen;
