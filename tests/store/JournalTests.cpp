@@ -335,9 +335,11 @@ TEST_F(JournalTest, JournalFlippedBetweenFileAndLinkNeverReadsOutside) {
     ::kill(flipper, SIGKILL);
     ::waitpid(flipper, nullptr, 0);
     EXPECT_EQ(shown, 0);
-    for (auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
-        if (e.is_regular_file() && !e.is_symlink())
+    for (auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+        if (e.is_regular_file() && !e.is_symlink()) {
             EXPECT_EQ(ReadBytes(e.path().string()).find("SECRET"), std::string::npos) << e.path();
+        }
+    }
     EXPECT_EQ(StatOf(secret).st_nlink, 1u);
     std::printf("journal flipped while loading and saving: %d loads, %d saves, secret shown %d times\n", loads,
                 saves, shown);
