@@ -59,12 +59,16 @@ bench: bench-build
 # Random commands through the Qt window on a 32,767-user board, 200 rounds of
 # save and reload, with the memory figures (SOAK_ARGS="--rounds 20" for less).
 # Then the status lines a board program rewrites during saves: how many of
-# its writes a save undid (RACE_ARGS="--runs 2" for less).
+# its writes a save undid (RACE_ARGS="--runs 2" for less). Then journals the
+# board's account flips between a file and a link to a root-only file while
+# the store loads and saves: the secret never shows (JOURNAL_RACE_ARGS="--loads 500").
 SOAK_ARGS ?=
 RACE_ARGS ?=
+JOURNAL_RACE_ARGS ?=
 soak: bench-build
 	build-bench/solne_soak $(SOAK_ARGS)
 	build-bench/solne_status_race $(RACE_ARGS)
+	build-bench/solne_journal_race $(JOURNAL_RACE_ARGS)
 
 # Runs every fuzz target for FUZZ_SECONDS each; new inputs go to fuzz/out/.
 FUZZ_SECONDS ?= 60
