@@ -40,13 +40,15 @@ FileSnapshot SnapshotOf(bool exists, const FileStat& st, std::string_view conten
 }
 
 namespace {
-bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot& known) {
+// A data file that is a link is read where the link rule leads, as the load read it.
+bool ChangedOutside(FileSystem& fs, const std::string& root, const std::string& path, const FileSnapshot& known) {
     FileStat st;
     int err = fs.Stat(path, st);
     if (err == ENOENT) return known.exists;
     if (err != 0 || !st.isRegular || !known.exists) return true;
-    std::string content;
-    if (ReadCurrentContent(fs, path, content, kMaxFileBytes) != 0) return true;
+    std::string target, content;
+    if (FollowLink(fs, root, path, target) != 0) return true;
+    if (ReadCurrentContent(fs, target, content, kMaxFileBytes) != 0) return true;
     return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
 }
 }  // namespace
@@ -55,8 +57,8 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
                                              const FileSnapshot& userFile,
                                              const FileSnapshot& groupFile) {
     std::vector<std::string> changed;
-    if (ChangedOutside(fs, paths.UserFilePath, userFile)) changed.push_back("user.txt");
-    if (ChangedOutside(fs, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
+    if (ChangedOutside(fs, paths.InstalledPath, paths.UserFilePath, userFile)) changed.push_back("user.txt");
+    if (ChangedOutside(fs, paths.InstalledPath, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
     if (userFile.nameLines) {
         // In name order, so the question lists them the same way each time.
         std::vector<std::string> names;

@@ -530,6 +530,19 @@ TEST_F(SaveTest, NameChangedBySecondEditorIsNoticed) {
               (std::vector<std::string>{"user/u01.txt", "user/u02.txt"}));
 }
 
+// Data files that are links the link rule follows read, for the question
+// before a save, where the load read them: unchanged is unchanged.
+TEST_F(SaveTest, LinkedDataFilesUnchangedAreNoOutsideChange) {
+    Make(SampleBoard());
+    std::filesystem::create_directory(dir / "data");
+    for (const char* name : {"user.txt", "group.txt"}) {
+        std::filesystem::rename(dir / name, dir / (std::string("data/") + name));
+        ASSERT_EQ(::symlink((std::string("data/") + name).c_str(), (dir / name).c_str()), 0);
+    }
+    LoadedBoard b = Load();
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, b.userFile, b.groupFile), std::vector<std::string>{});
+}
+
 // The board's own program rewrites status lines by cutting a file and
 // writing it again: a look in that moment sees no name line, but the name
 // did not change, and the question before a save must not say it did.
