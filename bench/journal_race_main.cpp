@@ -127,8 +127,10 @@ int main(int argc, char** argv) {
         }
         ++loads;
         ignored += long(b.ignoredJournals.size());
-        for (auto& u : b.Users)
-            shown += (u.UserId + u.PassWord + u.UserName + u.StatusLine + u.PlanLine).find("SECRET") != std::string::npos;
+        for (auto& u : b.Users) {
+            const std::string all = u.UserId + u.PassWord + u.UserName + u.StatusLine + u.PlanLine;
+            shown += all.find("SECRET") != std::string::npos;
+        }
         for (auto& g : b.Groups) shown += g.GroupName.find("SECRET") != std::string::npos;
         if (i % o.saveEvery == 0) {
             b.Users[0].UserName = "改" + std::to_string(i);
