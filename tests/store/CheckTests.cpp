@@ -364,7 +364,6 @@ TEST(CheckLoadError, OddFilesAreNamedAtOnce) {
 // sequence or a line break in one is written as \xNN, so no name reaches
 // the terminal raw or forges a line; a journal planted beside a file is
 // named (ignored-journal) and its content not read.
-#ifndef _WIN32  // names with a line break or an escape, and links: POSIX file systems
 TEST(CheckReport, FileNamesCannotForgeLinesOrReachTheTerminal) {
     TempDir dir;
     const std::string board = dir / "board";
@@ -384,7 +383,6 @@ TEST(CheckReport, FileNamesCannotForgeLinesOrReachTheTerminal) {
     EXPECT_TRUE(HasLine(r, board + "/user/c\\x0Afake.txt: 偽の指摘\\xC2\\x9B.txt: ", "")) << r.out;
     EXPECT_EQ(lines.back(), "指摘 3 件");
 }
-#endif
 
 // --------------------------------------------------------------- arguments
 

@@ -3,6 +3,9 @@
 // anything else under a journal's name (another account's file, a link, a
 // fifo, a folder, a huge or sparse file) is named, never read as content,
 // never written into a file, and stops neither a load nor a save.
+// POSIX only: owners, modes, links, fifos and second accounts are what
+// these tests are about (on Windows the trust check is kind, links and
+// header alone).
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
