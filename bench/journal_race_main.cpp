@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -53,11 +54,12 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 // The flipping account: each journal in turn becomes a link to the secret,
 // then a file of its own, both renamed into place.
 [[noreturn]] void Flip(const std::vector<std::string>& journals, const std::vector<std::string>& own,
-                       const std::string& secret) {
+                       const std::vector<std::string>& secrets) {
     for (;;) {
         for (size_t k = 0; k < journals.size(); ++k) {
             const std::string temp = journals[k] + ".flip";
             ::unlink(temp.c_str());
+            const std::string& secret = secrets[std::min(k, secrets.size() - 1)];
             if (::symlink(secret.c_str(), temp.c_str()) == 0) ::rename(temp.c_str(), journals[k].c_str());
             int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (fd >= 0) {
@@ -84,9 +86,12 @@ int main(int argc, char** argv) {
     test::TempDir dir(test::MemoryScratchParent());
     test::TempDir outside;
     const std::string board = dir / "board";
-    const std::string secret = outside / "secret";
-    test::WriteBytes(secret, test::SjisLines({"SECRET,SECRET,1", "username=SECRET", "status=SECRET"}));
-    ::chmod(secret.c_str(), 0600);
+    // Root-only files that would load as the files they are swapped in for.
+    const std::vector<std::string> secrets = {outside / "users", outside / "groups", outside / "lines"};
+    test::WriteBytes(secrets[0], test::SjisLines({"SECRET,SECRET,1"}));
+    test::WriteBytes(secrets[1], test::SjisLines({"1,SECRET"}));
+    test::WriteBytes(secrets[2], test::SjisLines({"username=SECRET", "status=SECRET", "plan=SECRET"}));
+    for (auto& s : secrets) ::chmod(s.c_str(), 0600);
     test::GenerateBoard(board, o.users, 20);
     const BoardPaths paths = BoardPaths::For(board);
     LoadedBoard loaded;
@@ -114,7 +119,7 @@ int main(int argc, char** argv) {
     if (flipper < 0) return 1;
     if (flipper == 0) {
         if (root && (::setgid(owner) != 0 || ::setuid(owner) != 0)) ::_exit(99);
-        Flip(journals, own, secret);
+        Flip(journals, own, secrets);
     }
     const auto began = std::chrono::steady_clock::now();
     long loads = 0, failedLoads = 0, saves = 0, failedSaves = 0, ignored = 0, shown = 0;
@@ -148,12 +153,15 @@ int main(int argc, char** argv) {
     for (auto& e : fs::recursive_directory_iterator(board))
         if (e.is_regular_file() && !e.is_symlink())
             written += test::ReadBytes(e.path().string()).find("SECRET") != std::string::npos;
-    struct stat st {};
-    ::lstat(secret.c_str(), &st);
-    const bool intact = st.st_nlink == 1 && st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0600;
+    bool intact = true;
+    for (auto& s : secrets) {
+        struct stat st {};
+        intact &= ::lstat(s.c_str(), &st) == 0 && st.st_nlink == 1 && st.st_uid == ::geteuid() &&
+                  (st.st_mode & 07777) == 0600;
+    }
     std::printf("%ld loads (%ld refused), %ld saves (%ld with a failure), %ld journals ignored, %.1f s\n", loads,
                 failedLoads, saves, failedSaves, ignored, seconds);
-    std::printf("secret shown in %ld loads, written into %ld board files; the secret file %s\n", shown, written,
+    std::printf("secret shown in %ld loads, written into %ld board files; the secret files %s\n", shown, written,
                 intact ? "untouched" : "CHANGED");
     return shown == 0 && written == 0 && intact ? 0 : 1;
 }

@@ -260,11 +260,11 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
     std::string stored = ReadSetting(fs, setupIniPath, "Script", "InstalledPath");
     if (!stored.empty() && !IsAbsolutePath(stored)) stored = JoinPath(FolderOf(setupIniPath), stored);
     outcome.paths = BoardPaths::For(stored);
-    // Something of that name is there: a fifo, device or folder is not
-    // "missing" but a file the load then names with its problem.
+    // A file of that name is there: a fifo or device is not "missing" but a
+    // file the load then names with its problem. A folder does not count.
     auto present = [&](const std::string& path) {
         FileStat st;
-        return fs.Stat(path, st) == 0;
+        return fs.Stat(path, st) == 0 && !st.isDir;
     };
     auto bothExist = [&] { return present(outcome.paths.UserFilePath) && present(outcome.paths.GroupFilePath); };
     if (bothExist()) return outcome;

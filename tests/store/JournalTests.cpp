@@ -306,9 +306,11 @@ TEST_F(JournalTest, JournalFlippedBetweenFileAndLinkNeverReadsOutside) {
     const bool root = ::geteuid() == 0;
     const uid_t owner = 4242;
     test::TempDir outside;
-    const std::string secret = outside / "secret";
-    WriteBytes(secret, SjisLines({"username=SECRET", "status=SECRET", "plan=SECRET"}));
-    ::chmod(secret.c_str(), 0600);
+    // Root-only files that would load as the files they are swapped in for.
+    const std::string secrets[] = {outside / "users", outside / "lines"};
+    WriteBytes(secrets[0], SjisLines({"SECRET,SECRET,1"}));
+    WriteBytes(secrets[1], SjisLines({"username=SECRET", "status=SECRET", "plan=SECRET"}));
+    for (auto& s : secrets) ::chmod(s.c_str(), 0600);
     Make();
     if (root) {
         for (auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
@@ -328,7 +330,7 @@ TEST_F(JournalTest, JournalFlippedBetweenFileAndLinkNeverReadsOutside) {
                 const std::string& j = journals[k];
                 const std::string temp = j + ".flip";
                 ::unlink(temp.c_str());
-                if (::symlink(secret.c_str(), temp.c_str()) == 0) ::rename(temp.c_str(), j.c_str());
+                if (::symlink(secrets[k].c_str(), temp.c_str()) == 0) ::rename(temp.c_str(), j.c_str());
                 int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
                 if (fd >= 0) {
                     (void)!::write(fd, own[k].data(), own[k].size());
@@ -339,7 +341,7 @@ TEST_F(JournalTest, JournalFlippedBetweenFileAndLinkNeverReadsOutside) {
         }
     }
     int loads = 0, saves = 0, shown = 0;
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 500; ++round) {
         LoadedBoard b;
         if (LoadBoard(RealFileSystem(), paths, b)) continue;
         ++loads;
@@ -359,7 +361,7 @@ TEST_F(JournalTest, JournalFlippedBetweenFileAndLinkNeverReadsOutside) {
             EXPECT_EQ(ReadBytes(e.path().string()).find("SECRET"), std::string::npos) << e.path();
         }
     }
-    EXPECT_EQ(StatOf(secret).st_nlink, 1u);
+    for (auto& s : secrets) EXPECT_EQ(StatOf(s).st_nlink, 1u);
     std::printf("journal flipped while loading and saving: %d loads, %d saves, secret shown %d times\n", loads,
                 saves, shown);
 }
