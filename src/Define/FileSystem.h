@@ -241,6 +241,17 @@ private:
     gid_t oldGid_ = 0;
     std::vector<gid_t> oldGroups_;
 };
+// Whether an account belongs to a group (as its primary group or one of
+// its others); for this process's own account, its groups as it runs.
+bool AccountInGroup(uid_t uid, gid_t gid);
+// Whether files have owners and permission bits that say who may write
+// them (POSIX); on Windows every file reports owner 0 and its mode only
+// tells read-only.
+#ifdef _WIN32
+inline constexpr bool kFilesHaveOwners = false;
+#else
+inline constexpr bool kFilesHaveOwners = true;
+#endif
 // The running process's id, and whether a process of that id still runs.
 long CurrentProcessId();
 bool ProcessIsRunning(long pid);

@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/openat2.h>
@@ -431,6 +434,26 @@ OwnerRights::~OwnerRights() {
     ThreadSetGroups(oldGroups_);
     tlRightsTaken = false;
 }
+bool AccountInGroup(uid_t uid, gid_t gid) {
+    if (uid == ::geteuid() && !tlRightsTaken) {
+        // This process's own account, with the groups it runs with.
+        if (::getegid() == gid) return true;
+        std::vector<gid_t> groups;
+        if (ThreadGroups(groups) != 0) return false;
+        for (gid_t g : groups)
+            if (g == gid) return true;
+        return false;
+    }
+    // Another account: as the account database lists its groups.
+    gid_t primary;
+    std::vector<gid_t> groups;
+    GroupsOf(uid, primary, groups);
+    if (primary == gid) return true;
+    for (gid_t g : groups)
+        if (g == gid) return true;
+    return false;
+}
+
 long CurrentProcessId() { return long(::getpid()); }
 bool ProcessIsRunning(long pid) {
     if (pid <= 0) return false;

@@ -61,6 +61,7 @@ std::optional<LoadError> ReadDataFile(FileSystem& fs, const WorkFolder& board, c
     std::string bytes;
     {
         OwnerRights rights(place.folder.uid);
+        NameJournalFolder(FolderOf(path));
         err = rights.error() != 0 ? rights.error()
                                   : ReadCurrentContentIn(fs, place.dir, place.name, bytes, kMaxFileBytes, true, &st);
     }
@@ -236,6 +237,7 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
+    JournalFindings ignored;
     // The board folder, opened once and identified: every file of the
     // board is found through it.
     WorkFolder boardDir(fs);
@@ -243,11 +245,14 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
         return ReadError(err == ENOENT ? paths.GroupFilePath : paths.InstalledPath, err);
     BoardIds ids;
     ids.board = NodeId::Of(boardDir.st);
-    if (auto e = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups)) return e;
-    if (auto e = LoadUsers(fs, paths, boardDir, ids, groups, board)) return e;
-    LoadGroups(groups, board);
-    out = std::move(board);
-    return std::nullopt;
+    std::optional<LoadError> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
+    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board);
+    if (!error) {
+        LoadGroups(groups, board);
+        out = std::move(board);
+    }
+    out.ignoredJournals = ignored.Take();
+    return error;
 }
 
 }  // namespace solne

@@ -337,9 +337,10 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             OwnerRights rights(user.st.uid);
             step = step::kOwner;
             // The listing tells whether a journal lies beside the file.
+            const bool journal = index->HasJournalOf(f.name);
+            if (journal) NameJournalFolder(folder);
             err = rights.error() != 0 ? rights.error()
-                                      : WriteUserFile(fs, *user, f.name, index->HasJournalOf(f.name), false, data,
-                                                      nameLine, c, step);
+                                      : WriteUserFile(fs, *user, f.name, journal, false, data, nameLine, c, step);
         } else {
             Place place(fs);
             err = Resolve(fs, *user, user.st, f.name, ids, place);
@@ -347,6 +348,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             if (err == 0) {
                 OwnerRights rights(place.folder.uid);
                 step = step::kOwner;
+                NameJournalFolder(folder);
                 err = rights.error() != 0 ? rights.error()
                                           : WriteUserFile(fs, place.dir, place.name, true, place.followedLink, data,
                                                           nameLine, c, step);
@@ -434,6 +436,7 @@ bool WriteDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
         return false;
     }
     std::string step;
+    NameJournalFolder(FolderOf(path));
     int err = ReplaceFileIn(fs, place.dir, place.name, true, place.followedLink, NewContent(content), true, step);
     if (err != 0) failures.push_back(SaveFailure{path, step, ErrnoText(err)});
     if (int ro = SetReadOnly(fs, place); ro != 0)
@@ -521,6 +524,9 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
 
     // The board folder: the one the board was loaded from, or nothing is
     // written. Every file of the board is reached through it.
+    // Journals that are not trusted change nothing; the report names them.
+    JournalFindings ignoredJournals;
+
     const std::string& root = paths.InstalledPath;
     BoardIds ids = userSnapshot ? userSnapshot->folders : BoardIds();
     WorkFolder board(fs);
@@ -551,6 +557,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                                        ErrnoText(folderErr)});
         WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
         if (userSnapshot) userSnapshot->folders = ids;
+        report.ignoredJournals = ignoredJournals.Take();
         return report;
     }
     if (folderErr != 0 && folderErr != ENOENT) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(folderErr)});
@@ -610,6 +617,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
 
     // 4. "group.txt".
     WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    report.ignoredJournals = ignoredJournals.Take();
     return report;
 }
 

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "store/FieldReader.h"
 #include "store/SafeWrite.h"
@@ -13,6 +15,8 @@ namespace solne {
 namespace {
 // How much of a per-user file the comparison reads: its first line.
 constexpr size_t kNameLineBytes = 64 * 1024;
+// How many more times a name line that differs is read before it counts.
+constexpr int kLooksAgain = 3;
 }  // namespace
 
 uint64_t HashBytes(std::string_view bytes) {
@@ -80,11 +84,20 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
         DataFileIds data;
         std::string failedName;
         if (folderErr == 0) folderErr = FindDataFiles(fs, board, ids, data, failedName);
-        for (const auto& [name, hash] : *userFile.nameLines) {
+        auto differs = [&](const std::string& name, uint64_t hash) {
             int err = folderErr != 0 ? folderErr : ReadListedHead(fs, folder, dir, ids, data, name, kNameLineBytes, head);
             if (err == EFBIG) err = 0;
             std::string_view rest(head);
-            if (err != 0 || HashBytes(TakeLine(rest).text) != hash) names.push_back(name);
+            return err != 0 || HashBytes(TakeLine(rest).text) != hash;
+        };
+        for (const auto& [name, hash] : *userFile.nameLines)
+            if (differs(name, hash)) names.push_back(name);
+        // The board rewrites a status line by cutting the file and writing
+        // it again: a look in between sees no name line at all. A name line
+        // counts as changed only when it still differs a moment later.
+        for (int again = 0; again < kLooksAgain && folderErr == 0 && !names.empty(); ++again) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::erase_if(names, [&](const std::string& name) { return !differs(name, userFile.nameLines->at(name)); });
         }
         std::sort(names.begin(), names.end());
         for (auto& n : names) changed.push_back("user/" + n);

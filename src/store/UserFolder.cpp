@@ -13,20 +13,20 @@ int UserFolderIndex::Build(FileSystem& fs, Handle dir, const std::string& folder
     exact_.clear();
     folded_.clear();
     foldedBuilt_ = false;
-    mayHoldJournals_ = false;
+    journals_.clear();
     if (!dir.valid()) return 0;
     if (int err = fs.ReadFolder(dir, entries_); err != 0) return err;
     exact_.reserve(entries_.size());
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].isRegular) {
-            exact_.emplace(entries_[i].name, i);
-            mayHoldJournals_ |= entries_[i].name.starts_with('.') && entries_[i].name.ends_with("journal");
-        }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const std::string& name = entries_[i].name;
+        if (entries_[i].isRegular) exact_.emplace(name, i);
+        if (name.starts_with('.') && name.ends_with("journal")) journals_.insert(name);
+    }
     return 0;
 }
 
 bool UserFolderIndex::HasJournalOf(const std::string& name) const {
-    return mayHoldJournals_ && Has(JournalName(name));
+    return !journals_.empty() && journals_.contains(JournalName(name));
 }
 
 bool UserFolderIndex::IsLink(const std::string& name) const {
@@ -53,8 +53,10 @@ int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolde
     if (!index.IsLink(name)) {
         OwnerRights rights(user.st.uid);
         if (rights.error() != 0) return rights.error();
+        const bool journal = index.HasJournalOf(name);
+        if (journal) NameJournalFolder(index.Folder());
         FileStat st;
-        int err = ReadCurrentContentIn(fs, *user, name, out, limit, index.HasJournalOf(name), &st);
+        int err = ReadCurrentContentIn(fs, *user, name, out, limit, journal, &st);
         if ((err == 0 || err == EFBIG) && data.Holds(st)) {  // another name of a data file
             out.clear();
             return kDataFileAlias;
@@ -65,6 +67,7 @@ int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolde
     if (int err = Resolve(fs, *user, user.st, name, ids, place); err != 0) return err;
     OwnerRights rights(place.folder.uid);
     if (rights.error() != 0) return rights.error();
+    NameJournalFolder(index.Folder());
     FileStat st;
     int err = ReadCurrentContentIn(fs, place.dir, place.name, out, limit, true, &st);
     if ((err == 0 || err == EFBIG) && data.Holds(st)) {

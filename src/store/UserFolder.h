@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Define/FileSystem.h"
@@ -44,8 +45,9 @@ public:
     bool Has(const std::string& name) const { return exact_.contains(name); }
     // Whether any entry looks like the journal of an interrupted rewrite
     // (".NAME.solne-journal"): without one, no file needs the look.
-    bool MayHoldJournals() const { return mayHoldJournals_; }
-    // Whether the listing holds the journal of an interrupted rewrite of `name`.
+    bool MayHoldJournals() const { return !journals_.empty(); }
+    // Whether the listing holds an entry of any kind under the name of the
+    // journal of `name` (it is then judged, and named when not trusted).
     bool HasJournalOf(const std::string& name) const;
     bool IsLink(const std::string& name) const;
 
@@ -59,7 +61,7 @@ private:
     // Lower-case name to regular files; built on the first lookup that needs it.
     mutable std::unordered_map<std::string, std::vector<size_t>> folded_;
     mutable bool foldedBuilt_ = false;
-    bool mayHoldJournals_ = false;
+    std::unordered_set<std::string> journals_;  // entries named like journals
 };
 
 // Reads up to `limit` bytes of the listed file `name` of the open per-user

@@ -28,6 +28,7 @@
 #include "Define/FileSystem.h"
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
+#include "store/Journal.h"
 #include "store/Load.h"
 #include "store/SafeWrite.h"
 #include "store/Save.h"
@@ -90,7 +91,10 @@ State AsRead(State s) {
         std::string folder = slash == std::string::npos ? "" : j.substr(0, slash + 1);
         std::string name = NameOf(j);
         std::string file = folder + name.substr(1, name.size() - 1 - std::string(".solne-journal").size());
-        s[file].bytes = s[j].bytes;
+        // Past its header (the journals of an earlier version had none).
+        std::string_view content = s[j].bytes;
+        if (JournalHeader h; ParseJournalHeader(content, h)) content.remove_prefix(kJournalHeaderBytes);
+        s[file].bytes = std::string(content);
         s.erase(j);
     }
     return s;
@@ -410,7 +414,11 @@ TEST_F(FaultTest, InPlaceRewriteThatCannotBeUndoneKeepsItsJournal) {
     ASSERT_EQ(r.failures.size(), 1u) << Describe(r);
     EXPECT_EQ(r.failures[0].ToString(),
               u06 + "（書き込み（元の内容に戻せず、控えのファイルに残しました））: " + ErrnoText(ENOSPC));
-    EXPECT_EQ(test::ReadBytes(paths.UserFolder() + "/.u06.txt.solne-journal"), old);
+    const std::string journal = test::ReadBytes(paths.UserFolder() + "/.u06.txt.solne-journal");
+    JournalHeader header;
+    ASSERT_TRUE(ParseJournalHeader(journal, header));
+    EXPECT_EQ(journal.substr(kJournalHeaderBytes), old);
+    EXPECT_EQ(header.size, int64_t(old.size()));
     EXPECT_EQ(b.Users[3].UserId, "u06");
     EXPECT_EQ(b.Users[3].StatusLine, "status=3") << "a slot records only what was written";
 
