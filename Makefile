@@ -60,12 +60,22 @@ bench: bench-build
 # Random commands through the Qt window on a 32,767-user board, 200 rounds of
 # save and reload, with the memory figures (SOAK_ARGS="--rounds 20" for less).
 # Then the status lines a board program rewrites during saves: how many of
-# its writes a save undid (RACE_ARGS="--runs 2" for less).
+# its writes a save undid (RACE_ARGS="--runs 2" for less). Then, as root,
+# the board's account flipping user/ or a per-user file to a link out of the
+# board while root saves: nothing outside may change (BENEATH_ARGS="--saves 50");
+# and journals the board's account flips between a file and a link to a
+# root-only file while the store loads and saves: the secret never shows
+# (JOURNAL_RACE_ARGS="--loads 500").
 SOAK_ARGS ?=
 RACE_ARGS ?=
+BENEATH_ARGS ?=
+JOURNAL_RACE_ARGS ?=
 soak: bench-build
 	build-bench/solne_soak $(SOAK_ARGS)
 	build-bench/solne_status_race $(RACE_ARGS)
+	@if [ "$$(id -u)" = 0 ]; then build-bench/solne_beneath_race $(BENEATH_ARGS); \
+	 else echo "solne_beneath_race: skipped (needs root to play the board's account)"; fi
+	build-bench/solne_journal_race $(JOURNAL_RACE_ARGS)
 
 # Runs every fuzz target for FUZZ_SECONDS each; new inputs go to fuzz/out/.
 FUZZ_SECONDS ?= 60

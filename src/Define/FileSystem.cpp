@@ -37,7 +37,9 @@ std::string ErrnoText(int err) {
     case kNotRegularFile: return "通常のファイルではありません（FIFO、デバイスなど）";
     case kReplacedMeanwhile: return "処理の途中で別のプログラムがファイルを置き換えました";
     case kChangedMeanwhile: return "処理の途中で別のプログラムがファイルを書き換えました";
-    case kForeignLink: return "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
+    case kForeignLink: return "管理者(root)かこのアカウントが作ったものではないリンクです（リンクか経由するフォルダの所有者が別のアカウントか、別のアカウントが書き換えられます）";
+    case kFolderReplaced: return "読み込んだときのフォルダではなくなっています（別のフォルダに置き換えられました）";
+    case kDataFileAlias: return "ユーザーファイルが「user.txt」または「group.txt」を指しています";
     case kSharingViolation: return "別のプログラムがファイルを開いているため、使用できません";
     case kNetworkAccessDenied: return "ネットワーク上のファイルへのアクセスが拒否されました";
     case kUserMappedFile: return "別のプログラムがファイルをメモリに割り当てて使用しているため、変更できません";

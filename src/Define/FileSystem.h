@@ -55,8 +55,9 @@ private:
 // real board, small enough to hold in memory.
 constexpr size_t kMaxFileBytes = size_t(64) << 20;
 
-// Returned (as an errno value) for a symbolic link that leads out of the
-// board folder to a file of another account.
+// Returned (as an errno value) for a symbolic link that is not followed:
+// the link, or a folder on its way, belongs to an account other than root
+// and the editor's, or a folder on its way may be changed by other accounts.
 constexpr int kForeignLink = 100001;
 // Returned for a fifo, device or socket where a regular file is expected.
 constexpr int kNotRegularFile = 100002;
@@ -64,16 +65,22 @@ constexpr int kNotRegularFile = 100002;
 constexpr int kReplacedMeanwhile = 100003;
 // Returned when a file's content changed while it was being replaced.
 constexpr int kChangedMeanwhile = 100004;
+// Returned for a board folder or per-user folder that is no longer the one
+// identified when the board was loaded.
+constexpr int kFolderReplaced = 100005;
+// Returned for a per-user file that turns out to be a data file of the
+// board ("user.txt" or "group.txt") under another name.
+constexpr int kDataFileAlias = 100006;
 // Returned when another program holds the file open in a way that keeps this
 // one from reading, replacing or deleting it (Windows file sharing: a virus
 // scanner, a search indexer, the board's own program), after the file
 // services have waited a moment for it.
-constexpr int kSharingViolation = 100005;
+constexpr int kSharingViolation = 100007;
 // Returned when a network share refuses access to the file.
-constexpr int kNetworkAccessDenied = 100006;
+constexpr int kNetworkAccessDenied = 100008;
 // Returned when another program has mapped the file into its memory, so it
 // cannot be cut or replaced.
-constexpr int kUserMappedFile = 100007;
+constexpr int kUserMappedFile = 100009;
 // The platform's own error codes that have no portable name: kNativeErrorBase
 // plus the code (a Windows error code), which ErrnoText turns into the
 // system's own text.
@@ -120,6 +127,16 @@ public:
     virtual int RenameAt(Handle dir, const std::string& from, const std::string& to) = 0;
     // Removes the name (a link itself, never its target).
     virtual int UnlinkAt(Handle dir, const std::string& name) = 0;
+    // Opens the folder `name` of a folder, never through a link (ELOOP or
+    // ENOTDIR when `name` is one); ".." is the folder's parent. `st`, when
+    // given, receives what the opened folder looks like.
+    virtual int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st = nullptr) = 0;
+    // Every entry of an open folder but "." and "..", as ListDir.
+    virtual int ReadFolder(Handle dir, std::vector<DirEntry>& out) = 0;
+    // The text of the symbolic link `name` of a folder and what the link
+    // itself is (its owner), both from one look at the same link. EINVAL
+    // when `name` is no link.
+    virtual int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) = 0;
 
     // ------------------------------------------------------ open files
     virtual int StatOf(Handle file, FileStat& out) = 0;  // fstat
@@ -202,10 +219,59 @@ std::string NameOf(const std::string& path);
 // The folder that holds the running executable (from /proc/self/exe).
 std::string ProgramFolder();
 
-// The account the program runs as, and whether it is the administrator
-// (root), who may give files away.
+// The account whose file-system rights this thread works with (the
+// program's own, or a folder owner's while an OwnerRights lives), and
+// whether that is the administrator (root), who may give files away.
 uid_t EffectiveUser();
 bool RunningAsRoot();
+
+// Whether a link or folder of the account `uid` is the administrator's or
+// the editor's own: root or the account the program runs as (everything is
+// on Windows, where files have no owners here).
+bool TrustedOwner(uid_t uid);
+// Whether accounts other than its owner may change the entries of a folder:
+// writable by its group or by everyone, unless sticky (in a sticky folder
+// nobody replaces or removes another account's entries).
+bool OthersMayChange(const FileStat& folder);
+
+// While it lives, this thread's file operations run with the file-system
+// rights of the account `owner` (its primary and supplementary groups
+// included) when the program runs as root and `owner` is another account;
+// otherwise it changes nothing. New files then belong to that account. The
+// rights are per thread (setfsuid, setfsgid, and the raw setgroups system
+// call, which on Linux changes the calling thread alone, where glibc's
+// setgroups would change every thread of the process); the previous ones come
+// back at the end. A thread started meanwhile would keep them (the kernel
+// copies a thread's rights to the threads it starts): the store starts none.
+// Scopes do not nest. On Windows it changes nothing.
+class OwnerRights {
+public:
+    explicit OwnerRights(uid_t owner);
+    ~OwnerRights();
+    OwnerRights(const OwnerRights&) = delete;
+    OwnerRights& operator=(const OwnerRights&) = delete;
+    // 0, or why the rights could not be taken (an errno value); the thread
+    // then keeps its own rights and the caller must not go on.
+    int error() const { return error_; }
+
+private:
+    bool active_ = false;
+    int error_ = 0;
+    uid_t oldUid_ = 0;
+    gid_t oldGid_ = 0;
+    std::vector<gid_t> oldGroups_;
+};
+// Whether an account belongs to a group (as its primary group or one of
+// its others); for this process's own account, its groups as it runs.
+bool AccountInGroup(uid_t uid, gid_t gid);
+// Whether files have owners and permission bits that say who may write
+// them (POSIX); on Windows every file reports owner 0 and its mode only
+// tells read-only.
+#ifdef _WIN32
+inline constexpr bool kFilesHaveOwners = false;
+#else
+inline constexpr bool kFilesHaveOwners = true;
+#endif
 // The running process's id, and whether a process of that id still runs.
 long CurrentProcessId();
 bool ProcessIsRunning(long pid);
@@ -231,6 +297,13 @@ public:
                FileStat* st = nullptr) override;
     int RenameAt(Handle, const std::string&, const std::string&) override { return EROFS; }
     int UnlinkAt(Handle, const std::string&) override { return EROFS; }
+    int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st = nullptr) override {
+        return inner_.OpenFolderAt(dir, name, out, st);
+    }
+    int ReadFolder(Handle dir, std::vector<DirEntry>& out) override { return inner_.ReadFolder(dir, out); }
+    int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override {
+        return inner_.ReadLinkAt(dir, name, target, link);
+    }
     int StatOf(Handle file, FileStat& out) override { return inner_.StatOf(file, out); }
     int Read(Handle file, size_t max, std::string& out) override { return inner_.Read(file, max, out); }
     int Write(Handle, std::string_view) override { return EROFS; }

@@ -4,11 +4,19 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/openat2.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace solne {
@@ -31,6 +39,40 @@ void FillStat(const struct stat& st, FileStat& out) {
 
 int Fd(Handle h) { return int(h.value()); }
 int Result(int r) { return r == 0 ? 0 : errno; }
+
+// Whether `name` is one entry of a folder: not empty, no "/", not "." or
+// "..". Names inside a folder are never paths.
+bool IsOneName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// Opens `name` beneath the folder `dir` without following any link: the
+// kernel's openat2 with RESOLVE_BENEATH (nothing outside the folder, no
+// "..", no absolute path), RESOLVE_NO_SYMLINKS and RESOLVE_NO_MAGICLINKS.
+// Where the kernel has no openat2 (before Linux 5.6), a one-name check and
+// O_NOFOLLOW give the same guarantee. -1 with errno on failure.
+int OpenBeneath(int dir, const std::string& name, int flags, mode_t mode = 0) {
+    if (!IsOneName(name)) {
+        errno = name.empty() ? ENOENT : EINVAL;
+        return -1;
+    }
+    static bool noOpenat2 = false;
+    if (!__atomic_load_n(&noOpenat2, __ATOMIC_RELAXED)) {
+        struct open_how how {};
+        how.flags = uint64_t(flags | O_NOFOLLOW);
+        how.mode = (flags & O_CREAT) ? mode : 0;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        long fd;
+        while ((fd = ::syscall(SYS_openat2, dir, name.c_str(), &how, sizeof how)) < 0 && errno == EINTR) {}
+        if (fd >= 0 || errno != ENOSYS) return int(fd);
+        __atomic_store_n(&noOpenat2, true, __ATOMIC_RELAXED);
+    }
+    return ::openat(dir, name.c_str(), flags | O_NOFOLLOW, mode);
+}
+
+// The thread's file-system account while an OwnerRights lives.
+thread_local bool tlRightsTaken = false;
+thread_local uid_t tlRightsUid = 0;
 
 // Checks that an opened descriptor is a regular file; closes it otherwise.
 int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
@@ -102,8 +144,27 @@ public:
 
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override {
         out.clear();
-        DIR* dir = ::opendir(path.c_str());
-        if (!dir) return errno;
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno;
+        return ListOpened(fd, out);
+    }
+
+    int ReadFolder(Handle dir, std::vector<DirEntry>& out) override {
+        out.clear();
+        // A descriptor of its own: the listing moves its position.
+        int fd = ::openat(Fd(dir), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno;
+        return ListOpened(fd, out);
+    }
+
+    // Lists the folder open as `fd`, and closes it.
+    static int ListOpened(int fd, std::vector<DirEntry>& out) {
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            int err = errno;
+            ::close(fd);
+            return err;
+        }
         int dfd = ::dirfd(dir);
         int err = 0;
         for (;;) {
@@ -166,7 +227,7 @@ public:
 
     int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override {
         file = Handle();
-        int fd = ::openat(Fd(dir), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        int fd = OpenBeneath(Fd(dir), name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) return errno;
         file = Handle(fd);
         return 0;
@@ -174,18 +235,75 @@ public:
 
     int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file, FileStat* st) override {
         file = Handle();
-        int flags = (forWriting ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-        int fd = ::openat(Fd(dir), name.c_str(), flags);
+        int flags = (forWriting ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        int fd = OpenBeneath(Fd(dir), name, flags);
         if (fd < 0) return errno;
         // O_NONBLOCK stays: it changes nothing for a regular file.
         return KeepIfRegular(fd, file, st);
     }
 
     int RenameAt(Handle dir, const std::string& from, const std::string& to) override {
+        if (!IsOneName(from) || !IsOneName(to)) return EINVAL;
         return Result(::renameat(Fd(dir), from.c_str(), Fd(dir), to.c_str()));
     }
     int UnlinkAt(Handle dir, const std::string& name) override {
+        if (!IsOneName(name)) return EINVAL;
         return Result(::unlinkat(Fd(dir), name.c_str(), 0));
+    }
+
+    int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st) override {
+        out = Handle();
+        int fd = name == ".." ? ::openat(Fd(dir), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                              : OpenBeneath(Fd(dir), name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno;
+        if (st) {
+            struct stat s {};
+            if (::fstat(fd, &s) != 0) {
+                int err = errno;
+                ::close(fd);
+                return err;
+            }
+            *st = FileStat{};
+            FillStat(s, *st);
+        }
+        out = Handle(fd);
+        return 0;
+    }
+
+    // The link is opened itself (O_PATH | O_NOFOLLOW): its owner and its
+    // text then come from the same link, whatever happens to the name.
+    int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override {
+        target.clear();
+        link = FileStat{};
+        int fd = OpenBeneath(Fd(dir), name, O_PATH | O_CLOEXEC);
+        if (fd < 0) return errno;
+        struct stat s {};
+        int err = ::fstat(fd, &s) == 0 ? 0 : errno;
+        if (err == 0 && !S_ISLNK(s.st_mode)) err = EINVAL;
+        if (err == 0) {
+            FillStat(s, link);
+            link.isLink = true;
+            link.linkUid = s.st_uid;
+            std::string buf(size_t(s.st_size) + 1 > 256 ? size_t(s.st_size) + 1 : 256, '\0');
+            for (;;) {
+                ssize_t n = ::readlinkat(fd, "", buf.data(), buf.size());
+                if (n < 0) {
+                    err = errno;
+                    break;
+                }
+                if (size_t(n) < buf.size()) {
+                    target.assign(buf.data(), size_t(n));
+                    break;
+                }
+                if (buf.size() > 65536) {
+                    err = ENAMETOOLONG;
+                    break;
+                }
+                buf.resize(buf.size() * 2);
+            }
+        }
+        ::close(fd);
+        return err;
     }
 
     int StatOf(Handle file, FileStat& out) override {
@@ -232,8 +350,110 @@ FileSystem& RealFileSystem() {
     return fs;
 }
 
-uid_t EffectiveUser() { return ::geteuid(); }
-bool RunningAsRoot() { return ::geteuid() == 0; }
+uid_t EffectiveUser() { return tlRightsTaken ? tlRightsUid : ::geteuid(); }
+bool RunningAsRoot() { return EffectiveUser() == 0; }
+bool TrustedOwner(uid_t uid) { return uid == 0 || uid == ::geteuid(); }
+bool OthersMayChange(const FileStat& folder) {
+    return (folder.mode & (S_IWGRP | S_IWOTH)) != 0 && (folder.mode & S_ISVTX) == 0;
+}
+
+namespace {
+
+// The raw system calls: per thread. glibc's setgroups would make every
+// thread of the process take the groups (it signals them all).
+int ThreadSetGroups(const std::vector<gid_t>& groups) {
+    return ::syscall(SYS_setgroups, groups.size(), groups.empty() ? nullptr : groups.data()) == 0 ? 0 : errno;
+}
+
+int ThreadGroups(std::vector<gid_t>& out) {
+    long n = ::syscall(SYS_getgroups, 0, nullptr);
+    if (n < 0) return errno;
+    out.resize(size_t(n));
+    n = ::syscall(SYS_getgroups, out.size(), out.data());
+    if (n < 0) return errno;
+    out.resize(size_t(n));
+    return 0;
+}
+
+// An account's primary group and all its groups. An account the system
+// does not know gets the group "nogroup" (65534) alone: no group rights.
+void GroupsOf(uid_t uid, gid_t& primary, std::vector<gid_t>& groups) {
+    primary = 65534;
+    groups.clear();
+    std::vector<char> buf(16384);
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found) {
+        groups.push_back(primary);
+        return;
+    }
+    primary = pw.pw_gid;
+    int n = 64;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        groups.resize(size_t(n));
+        int want = n;
+        if (::getgrouplist(pw.pw_name, primary, groups.data(), &want) >= 0) {
+            groups.resize(size_t(want));
+            return;
+        }
+        n = want > n ? want : n * 2;
+    }
+    groups.assign(1, primary);
+}
+
+}  // namespace
+
+OwnerRights::OwnerRights(uid_t owner) {
+    if (::geteuid() != 0 || owner == 0 || tlRightsTaken) return;
+    gid_t primary;
+    std::vector<gid_t> groups;
+    GroupsOf(owner, primary, groups);
+    if ((error_ = ThreadGroups(oldGroups_)) != 0) return;
+    oldGid_ = gid_t(::setfsgid(gid_t(-1)));
+    oldUid_ = uid_t(::setfsuid(uid_t(-1)));
+    if ((error_ = ThreadSetGroups(groups)) != 0) return;
+    ::setfsgid(primary);
+    ::setfsuid(owner);
+    // setfsuid and setfsgid tell no error: the current values do.
+    if (uid_t(::setfsuid(uid_t(-1))) != owner || gid_t(::setfsgid(gid_t(-1))) != primary) {
+        ::setfsuid(oldUid_);
+        ::setfsgid(oldGid_);
+        ThreadSetGroups(oldGroups_);
+        error_ = EPERM;
+        return;
+    }
+    active_ = true;
+    tlRightsTaken = true;
+    tlRightsUid = owner;
+}
+
+OwnerRights::~OwnerRights() {
+    if (!active_) return;
+    ::setfsuid(oldUid_);
+    ::setfsgid(oldGid_);
+    ThreadSetGroups(oldGroups_);
+    tlRightsTaken = false;
+}
+bool AccountInGroup(uid_t uid, gid_t gid) {
+    if (uid == ::geteuid() && !tlRightsTaken) {
+        // This process's own account, with the groups it runs with.
+        if (::getegid() == gid) return true;
+        std::vector<gid_t> groups;
+        if (ThreadGroups(groups) != 0) return false;
+        for (gid_t g : groups)
+            if (g == gid) return true;
+        return false;
+    }
+    // Another account: as the account database lists its groups.
+    gid_t primary;
+    std::vector<gid_t> groups;
+    GroupsOf(uid, primary, groups);
+    if (primary == gid) return true;
+    for (gid_t g : groups)
+        if (g == gid) return true;
+    return false;
+}
+
 long CurrentProcessId() { return long(::getpid()); }
 bool ProcessIsRunning(long pid) {
     if (pid <= 0) return false;

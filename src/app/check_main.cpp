@@ -30,8 +30,11 @@ constexpr const char* kHelp =
     "                           重複したグループ番号、空きスロット、個別ファイルのない\n"
     "                           ユーザー、大文字小文字だけが違う個別ファイル、\"=\" が\n"
     "                           2 個以上ある名前の行、保存のときダブルクォートで囲まれる値や\n"
-    "                           保存できない値、次の保存で \"user/\" から削除されるファイル。\n"
+    "                           保存できない値、次の保存で \"user/\" から削除されるファイル、\n"
+    "                           信頼できないため読まなかったジャーナル（書き換えの途中で\n"
+    "                           残った控え）。\n"
     "                           ファイル、行、種類の順に並べ、最後の行に件数を書きます。\n"
+    "                           制御文字と UTF-8 でないバイトは \\xNN と書きます。\n"
     "                           終了コード 0: 指摘なし、1: 指摘あり、2: フォルダを読み込めない。\n"
     "  solne-check --format=json FOLDER\n"
     "                           同じ報告を JSON で書きます:\n"
@@ -40,7 +43,7 @@ constexpr const char* kHelp =
     "                           種類: duplicate-user-id, unknown-group-number,\n"
     "                           duplicate-group-number, blank-record, missing-user-file,\n"
     "                           user-file-case-only, name-line-equals, quoted-value,\n"
-    "                           unwritable-value, pruned-file。\n"
+    "                           unwritable-value, pruned-file, ignored-journal。\n"
     "                           UTF-8 でないバイトは U+FFFD になります。\n"
     "                           --format=plain（既定）は上の 1 行 1 件の形式です。\n"
     "  solne-check dump FOLDER  エディターが読み込むとおりの両方の表を UTF-8 で書きます:\n"
@@ -52,6 +55,7 @@ constexpr const char* kHelp =
     "                           値の中の \\ は \\\\、タブは \\t、CR は \\r、LF は \\n と書き、\n"
     "                           状況や予定の行のコードページ 932 でないバイトは \\xNN と書きます。\n"
     "                           終了コード 0、フォルダを読み込めないときは 2。\n"
+    "                           信頼できないジャーナルは標準エラー出力に書きます。\n"
     "  solne-check --help       この説明を書きます。\n"
     "  solne-check --version    バージョンを書きます。\n"
     "\n"
@@ -166,12 +170,18 @@ int main(int argc, char** argv) {
     solne::ReadOnlyFileSystem fs(solne::RealFileSystem());
     const solne::BoardPaths paths = solne::BoardPaths::For(folder);
     solne::LoadedBoard board;
+    // What goes to the terminal names files as the folder holds them: escaped.
+    auto toStderr = [](const std::string& line) {
+        std::fprintf(stderr, "%s\n", solne::EscapeReportLine(line).c_str());
+    };
     if (auto error = solne::LoadBoard(fs, paths, board)) {
-        std::fprintf(stderr, "%s\n", error->ToString().c_str());
+        toStderr(error->ToString());
+        for (const auto& j : board.ignoredJournals) toStderr(j.ToString());
         return 2;
     }
 
     if (dump) {
+        for (const auto& j : board.ignoredJournals) toStderr(j.ToString());
         out.Put(solne::DumpBoard(board));
         return out.Finish(0);
     }
@@ -179,7 +189,7 @@ int main(int argc, char** argv) {
     if (json) {
         out.Put(Json(findings));
     } else {
-        for (const auto& f : findings) out.Put(f.ToString() + "\n");
+        for (const auto& f : findings) out.Put(solne::EscapeReportLine(f.ToString()) + "\n");
         out.Put(solne::FindingCountLine(findings.size()) + "\n");
     }
     return out.Finish(findings.empty() ? 0 : 1);

@@ -48,14 +48,20 @@ bool frmMain::SaveData() {
     SaveReport report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_,
                                   [this] { return OverwriteConfirmed(); });
     if (report.cancelled) return false;
+    // Journals that were not trusted were not used; the message names them.
+    const std::string journals = JournalFindingsText(report.ignoredJournals);
     if (!report.ok()) {
         std::string text = "データの保存に失敗しました。";
         for (const SaveFailure& failure : report.failures) text += "\r\n" + failure.ToString();
+        if (!journals.empty()) text += "\r\n\r\n" + journals;
         Warn(text);
         return false;
     }
-    dialogs_.MsgBox("データの保存が完了しました。", MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok,
-                    kAppTitle);
+    if (journals.empty())
+        dialogs_.MsgBox("データの保存が完了しました。", MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok,
+                        kAppTitle);
+    else
+        Warn("データの保存が完了しました。\r\n\r\n" + journals);
     DataChanged = false;
     return true;
 }

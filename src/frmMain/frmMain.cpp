@@ -85,9 +85,11 @@ StartResult frmMain::LoadBoardAt(const LocateOutcome& located) {
 
     LoadedBoard board;
     if (std::optional<LoadError> error = LoadBoard(fs_, paths_, board)) {
-        ShowLoadError(*error);
+        ShowLoadError(*error, board.ignoredJournals);
         return StartResult::LoadFailed;
     }
+    // Journals that were not trusted were not read: the administrator hears of them.
+    if (!board.ignoredJournals.empty()) Warn(JournalFindingsText(board.ignoredJournals));
     Users = std::move(board.Users);
     Groups = std::move(board.Groups);
     userSnapshot_ = board.userFile;
@@ -122,10 +124,11 @@ void frmMain::AddColumns() {
     }
 }
 
-void frmMain::ShowLoadError(const LoadError& error) {
+void frmMain::ShowLoadError(const LoadError& error, const std::vector<JournalFinding>& ignoredJournals) {
     std::string text = "データファイルを読み込めませんでした。\r\n" + error.file;
     if (error.line > 0) text += "\r\n" + std::to_string(error.line) + "行目";
     text += "\r\n" + error.problem;
+    if (!ignoredJournals.empty()) text += "\r\n\r\n" + JournalFindingsText(ignoredJournals);
     Warn(text);
 }
 

@@ -69,6 +69,37 @@ std::string DumpBoard(const LoadedBoard& board) {
 
 // ---------------------------------------------------------------- report
 
+std::string EscapeReportLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned char c) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += hex;
+    };
+    while (!text.empty()) {
+        const size_t bad = Utf8ErrorOffset(text);
+        std::string_view good = text.substr(0, bad);
+        for (size_t i = 0; i < good.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(good[i]);
+            // U+0080 to U+009F (C2 80 to C2 9F): the eight-bit control characters.
+            const bool c1 = c == 0xC2 && i + 1 < good.size() && static_cast<unsigned char>(good[i + 1]) <= 0x9F;
+            if (c < 0x20 || c == 0x7F) {
+                escape(c);
+            } else if (c1) {
+                escape(c);
+                escape(static_cast<unsigned char>(good[++i]));
+            } else {
+                out += char(c);
+            }
+        }
+        if (bad == std::string_view::npos) break;
+        escape(static_cast<unsigned char>(text[bad]));
+        text.remove_prefix(bad + 1);
+    }
+    return out;
+}
+
 std::string CheckFinding::ToString() const {
     std::string out = file;
     if (!file.empty() && line > 0) {
@@ -113,6 +144,7 @@ public:
         Kind("quoted-value"); QuotedValues();
         Kind("unwritable-value"); RefusedValues();
         Kind("pruned-file"); PrunedFiles();
+        Kind("ignored-journal"); IgnoredJournals();
         std::sort(findings_.begin(), findings_.end(), [](const CheckFinding& a, const CheckFinding& b) {
             return std::tie(a.file, a.line, a.code, a.message) < std::tie(b.file, b.line, b.code, b.message);
         });
@@ -236,6 +268,12 @@ private:
     void PrunedFiles() {
         for (const std::string& name : FilesPruneWouldDelete(fs_, paths_, board_.Users))
             Add(JoinPath(paths_.UserFolder(), name), 0, "どのユーザーのファイルでもないため、次の保存で削除されます");
+    }
+
+    // The load's own look at the journals beside the files.
+    void IgnoredJournals() {
+        for (const JournalFinding& j : board_.ignoredJournals)
+            Add(j.path, 0, "ジャーナルとして信頼できないため、読みも書き戻しもしません（" + j.reason + "）");
     }
 
     FileSystem& fs_;

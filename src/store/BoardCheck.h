@@ -25,6 +25,11 @@ std::string EscapeDumpBytes(std::string_view cp932);
 // GroupName). LF line ends.
 std::string DumpBoard(const LoadedBoard& board);
 
+// A line of the plain report as a terminal may show it: control
+// characters (C0, DEL, C1) and bytes that are not UTF-8 written as \xNN, so
+// that no file name can send an escape sequence or begin a line of its own.
+std::string EscapeReportLine(std::string_view text);
+
 // One finding of the report.
 struct CheckFinding {
     std::string file;     // path of the file concerned, "" when none
@@ -41,7 +46,8 @@ struct CheckFinding {
 // per-user files found only by letter case (user-file-case-only), name lines
 // with more than one "=" (name-line-equals), values the save writes in double
 // quotes (quoted-value), values the save refuses (unwritable-value), files
-// the next save's pruning deletes (pruned-file). Sorted by file, line, code
+// the next save's pruning deletes (pruned-file), journals the load did not
+// trust and did not read (ignored-journal). Sorted by file, line, code
 // and message, so the report does not depend on the order in which the file
 // system lists a folder. Reads only.
 std::vector<CheckFinding> CheckBoard(FileSystem& fs, const BoardPaths& paths,

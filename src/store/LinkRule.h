@@ -1,6 +1,7 @@
-// Which symbolic links the editor follows. The board folder is shared with
-// other accounts: a link that an administrator set up is followed, a link
-// that another account planted to reach someone else's file is not.
+// Which symbolic links the editor follows to the settings file, which lies
+// outside any board: a link that an administrator set up is followed, a link
+// that another account planted to reach someone else's file is not. The
+// board's own files follow the stricter rule of BoardFolder.h.
 #pragma once
 
 #include <string>

@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "Define/Cp932.h"
-#include "store/LinkRule.h"
+#include "store/BoardFolder.h"
 #include "store/SafeWrite.h"
 #include "store/UserFolder.h"
 
@@ -28,7 +28,7 @@ LoadError ErrorAt(const std::string& file, int line, std::string problem) {
 }
 
 LoadError ReadError(const std::string& file, int err) {
-    if (err == kForeignLink) return ErrorAt(file, 0, ErrnoText(err));
+    if (err == kForeignLink || err == kDataFileAlias || err == kFolderReplaced) return ErrorAt(file, 0, ErrnoText(err));
     if (err == kNotRegularFile || err == EISDIR) return ErrorAt(file, 0, kNotRegular);
     if (err == EFBIG) return ErrorAt(file, 0, kTooLarge);
     return ErrorAt(file, 0, std::string(kUnreadable) + "(" + ErrnoText(err) + ")");
@@ -47,19 +47,27 @@ int LineOfOffset(std::string_view s, size_t offset) {
     return line;
 }
 
-// Reads a whole data file ("user.txt" or "group.txt") as UTF-8 field lines.
-// A link is followed under the link rule; an interrupted rewrite reads as
-// the old content its journal keeps.
-std::optional<LoadError> ReadDataFile(FileSystem& fs, const std::string& root, const std::string& path,
-                                      std::vector<FieldLine>& lines, FileSnapshot& snapshot) {
-    std::string target;
-    int err = FollowLink(fs, root, path, target);
+// Reads a whole data file ("user.txt" or "group.txt") of the open board
+// folder as UTF-8 field lines, with the rights of the owner of the folder
+// that holds it. A link is followed under the board's link rule; an
+// interrupted rewrite reads as the old content its journal keeps.
+std::optional<LoadError> ReadDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
+                                      const std::string& path, std::vector<FieldLine>& lines, FileSnapshot& snapshot,
+                                      NodeId& id) {
+    Place place(fs);
+    int err = Resolve(fs, *board, board.st, NameOf(path), ids, place);
     if (err != 0) return ReadError(path, err);
     FileStat st;
     std::string bytes;
-    err = ReadCurrentContent(fs, target, bytes, kMaxFileBytes, &st);
+    {
+        OwnerRights rights(place.folder.uid);
+        NameJournalFolder(FolderOf(path));
+        err = rights.error() != 0 ? rights.error()
+                                  : ReadCurrentContentIn(fs, place.dir, place.name, bytes, kMaxFileBytes, true, &st);
+    }
     if (err != 0) return ReadError(path, err);
     if (!st.isRegular) return ErrorAt(path, 0, kNotRegular);
+    id = NodeId::Of(st);
     st.size = int64_t(bytes.size());
     snapshot = SnapshotOf(true, st, bytes);
 
@@ -93,6 +101,7 @@ std::optional<LoadError> ParseGroupNo(const std::string& path, const FieldLine& 
 struct GroupFile {
     std::vector<GroupInfo> records;
     std::vector<int> lines;
+    NodeId id;
     std::vector<int> lastSlotOf = std::vector<int>(65536, -1);  // by number + 32768
     FileSnapshot snapshot;
 
@@ -102,10 +111,10 @@ struct GroupFile {
     }
 };
 
-std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& root, const std::string& path,
-                                       GroupFile& out) {
+std::optional<LoadError> ReadGroupFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
+                                       const std::string& path, GroupFile& out) {
     std::vector<FieldLine> lines;
-    if (auto e = ReadDataFile(fs, root, path, lines, out.snapshot)) return e;
+    if (auto e = ReadDataFile(fs, board, ids, path, lines, out.snapshot, out.id)) return e;
     out.records.reserve(lines.size());
     for (auto& line : lines) {
         if (auto e = CheckFieldCount(path, line, 2)) return e;
@@ -121,14 +130,13 @@ std::optional<LoadError> ReadGroupFile(FileSystem& fs, const std::string& root, 
 
 // A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
 // as bytes. Missing lines read as empty.
-// `dir` is the per-user folder, opened (when it could be) for reading the
-// plain files in it.
-std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root, const UserFolderIndex& folder,
-                                         Handle dir, const std::string& name, UserInfo& user, UserSource& source,
-                                         NameLineHashes& nameLines) {
+// `dir` is the open per-user folder.
+std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& folder, const WorkFolder& dir,
+                                         const BoardIds& ids, const DataFileIds& data, const std::string& name,
+                                         UserInfo& user, UserSource& source, NameLineHashes& nameLines) {
     const std::string path = JoinPath(folder.Folder(), name);
     std::string bytes;
-    int err = ReadListedHead(fs, root, folder, dir, name, kPerUserHeadBytes, bytes);
+    int err = ReadListedHead(fs, folder, dir, ids, data, name, kPerUserHeadBytes, bytes);
     if (err != 0 && err != EFBIG) return ReadError(path, err);
 
     std::string_view rest(bytes);
@@ -151,20 +159,32 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const std::string& root
 
 // Load users: "user.txt" in file order, each with its per-user file and the
 // name of its group.
-std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, const GroupFile& groups,
-                                   LoadedBoard& board) {
+std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
+                                   BoardIds& ids, const GroupFile& groups, LoadedBoard& board) {
     std::vector<FieldLine> lines;
-    if (auto e = ReadDataFile(fs, paths.InstalledPath, paths.UserFilePath, lines, board.userFile)) return e;
+    // No per-user file may be either data file: they are known by the
+    // files just read.
+    DataFileIds data;
+    data.group = groups.id;
+    if (auto e = ReadDataFile(fs, boardDir, ids, paths.UserFilePath, lines, board.userFile, data.user)) return e;
 
+    // Opened once and identified: each file is then found by its name
+    // alone, and a save works in this folder and no other.
     UserFolderIndex folder;
-    std::string folderTarget;
-    const int linkErr = FollowLink(fs, paths.InstalledPath, paths.UserFolder(), folderTarget);
-    if (linkErr == kForeignLink) return ErrorAt(paths.UserFolder(), 0, ErrnoText(linkErr));
-    if (int err = folder.Build(fs, paths.UserFolder()); err != 0)
+    WorkFolder dir(fs);
+    int err = OpenUserFolder(fs, boardDir, ids, dir);
+    if (err == ENOENT) {
+        dir.handle.reset();
+    } else if (err == kForeignLink) {
+        return ErrorAt(paths.UserFolder(), 0, ErrnoText(err));
+    } else if (err == 0) {
+        ids.user = NodeId::Of(dir.st);
+        OwnerRights rights(dir.st.uid);
+        err = rights.error() != 0 ? rights.error() : folder.Build(fs, *dir, paths.UserFolder());
+    }
+    if (err != 0 && err != ENOENT)
         return ErrorAt(paths.UserFolder(), 0, "フォルダの一覧を読み込めません(" + ErrnoText(err) + ")");
-    // Opened once: each file is then found by its name alone.
-    ScopedHandle dir(fs);
-    if (linkErr == 0) fs.OpenFolder(folderTarget, dir.get());
+    if (err == ENOENT) folder.Build(fs, Handle(), paths.UserFolder());
 
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
@@ -183,7 +203,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         if (auto match = folder.Find(UserFileName(user.UserId))) {
             source.perUserFile = match->name;
             source.caseOnly = match->caseOnly;
-            if (auto e = ReadPerUserFile(fs, paths.InstalledPath, folder, *dir, match->name, user, source, *nameLines))
+            if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, match->name, user, source, *nameLines))
                 return e;
         }
         if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;
@@ -196,6 +216,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         board.userSources.emplace_back();
     }
     board.userFile.nameLines = std::move(nameLines);
+    board.userFile.folders = ids;
     return std::nullopt;
 }
 
@@ -216,11 +237,22 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
-    if (auto e = ReadGroupFile(fs, paths.InstalledPath, paths.GroupFilePath, groups)) return e;
-    if (auto e = LoadUsers(fs, paths, groups, board)) return e;
-    LoadGroups(groups, board);
-    out = std::move(board);
-    return std::nullopt;
+    JournalFindings ignored;
+    // The board folder, opened once and identified: every file of the
+    // board is found through it.
+    WorkFolder boardDir(fs);
+    if (int err = OpenBoardFolder(fs, paths.InstalledPath, NodeId(), boardDir); err != 0)
+        return ReadError(err == ENOENT ? paths.GroupFilePath : paths.InstalledPath, err);
+    BoardIds ids;
+    ids.board = NodeId::Of(boardDir.st);
+    std::optional<LoadError> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
+    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board);
+    if (!error) {
+        LoadGroups(groups, board);
+        out = std::move(board);
+    }
+    out.ignoredJournals = ignored.Take();
+    return error;
 }
 
 }  // namespace solne

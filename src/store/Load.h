@@ -8,6 +8,7 @@
 #include "Define/Define.h"
 #include "Define/FileSystem.h"
 #include "store/FieldReader.h"
+#include "store/Journal.h"
 #include "store/Settings.h"
 #include "store/Snapshot.h"
 
@@ -33,11 +34,15 @@ struct LoadedBoard {
     std::vector<GroupSource> groupSources;
     FileSnapshot userFile;
     FileSnapshot groupFile;
+    // Journals found beside the files and not trusted (Journal.h): not
+    // read. Kept also when the load fails, for its message.
+    std::vector<JournalFinding> ignoredJournals;
 };
 
 // Loads users (with display names, status and plan lines and group names)
 // and groups. Never half-loads: on any error the tables are left empty and
-// the error names the file, the line and the problem.
+// the error names the file, the line and the problem (and `out` holds only
+// the ignored journals).
 std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out);
 
 }  // namespace solne

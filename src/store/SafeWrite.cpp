@@ -26,21 +26,6 @@ int Fail(std::string& failedStep, const char* step, int err) {
     return err;
 }
 
-// Creates a new temporary file in the folder, named after `name` where the
-// name fits. Its name begins with ".", so pruning never takes it for a
-// user's file.
-int CreateTemp(FileSystem& fs, Handle dir, const std::string& name, mode_t mode, std::string& temp,
-               Handle& file) {
-    static unsigned counter = 0;
-    std::string prefix = name.size() <= 200 ? "." + name + std::string(kTempTag) : std::string(kTempTag);
-    int err = EEXIST;
-    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
-        temp = prefix + std::to_string(CurrentProcessId()) + "-" + std::to_string(++counter) + std::string(kTempEnd);
-        err = fs.CreateAt(dir, temp, mode, file);
-    }
-    return err;
-}
-
 // The bytes of a file are copied in pieces of this size.
 constexpr size_t kCopyChunk = size_t(1) << 20;
 
@@ -67,7 +52,7 @@ int CloseWritten(FileSystem& fs, Handle file, int err, std::string& failedStep) 
 // valid), adding them to `digest` (when given).
 int StreamFrom(FileSystem& fs, SourceFile& from, int64_t offset, Handle to, Digest* digest,
                std::string& failedStep) {
-    if (int err = fs.Seek(*from.file, offset); err != 0) return Fail(failedStep, step::kRead, err);
+    if (int err = fs.Seek(*from.file, from.base + offset); err != 0) return Fail(failedStep, step::kRead, err);
     std::string piece;
     for (;;) {
         piece.clear();
@@ -111,39 +96,13 @@ int Verify(FileSystem& fs, Handle dir, const std::string& name, SourceFile& src,
     if (now.isLink || now.dev != src.st.dev || now.ino != src.st.ino) return kChangedMeanwhile;
     if (now.size != int64_t(src.head.size()) + (src.atEnd ? 0 : copied.length)) return kChangedMeanwhile;
     std::string again;
-    if ((err = fs.Seek(*src.file, 0)) != 0 || (err = fs.Read(*src.file, src.head.size(), again)) != 0)
+    if ((err = fs.Seek(*src.file, src.base)) != 0 || (err = fs.Read(*src.file, src.head.size(), again)) != 0)
         return Fail(failedStep, step::kRead, err);
     if (again != src.head) return kChangedMeanwhile;
     if (src.atEnd) return 0;
     Digest rest;
     if ((err = StreamFrom(fs, src, int64_t(src.head.size()), Handle(), &rest, failedStep)) != 0) return err;
     return rest == copied ? 0 : kChangedMeanwhile;
-}
-
-// Writes the journal: a temporary file holding the old content, flushed,
-// then renamed to its journal name, so a journal that exists is always
-// complete. `made` is the journal file; `digest` as for WriteFrom.
-int WriteJournal(FileSystem& fs, Handle dir, const std::string& name, SourceFile& old, Digest* digest,
-                 FileStat& made, std::string& failedStep) {
-    std::string temp;
-    Handle file;
-    if (int err = CreateTemp(fs, dir, name, 0600, temp, file); err != 0) return Fail(failedStep, step::kCreate, err);
-    int err = fs.StatOf(file, made);
-    if (err != 0) failedStep = step::kInfo;
-    if (err == 0) err = WriteFrom(fs, file, old, 0, digest, failedStep);
-    if (err == 0 && (err = fs.Sync(file)) != 0) failedStep = step::kSync;
-    err = CloseWritten(fs, file, err, failedStep);
-    if (err == 0 && (err = fs.RenameAt(dir, temp, JournalName(name))) != 0) failedStep = step::kRename;
-    if (err == 0 && (err = fs.Sync(dir)) != 0) failedStep = step::kSync;
-    if (err != 0) fs.UnlinkAt(dir, temp);
-    return err;
-}
-
-// Opens the journal of `name`, checking that it is the file `made` (when given).
-int OpenJournal(FileSystem& fs, Handle dir, const std::string& name, const FileStat* made, SourceFile& journal) {
-    int err = OpenSource(fs, dir, JournalName(name), journal);
-    if (err == 0 && made && (journal.st.dev != made->dev || journal.st.ino != made->ino)) err = kReplacedMeanwhile;
-    return err;
 }
 
 // Puts new content into an open file from its start: room for `size` bytes
@@ -202,10 +161,14 @@ int RewriteInPlace(FileSystem& fs, Handle dir, const std::string& name, const Fi
     }
     Digest copied;
     FileStat made;
-    if (int err = WriteJournal(fs, dir, name, *old, &copied, made, failedStep); err != 0) return err;
+    if (int err = WriteJournal(fs, dir, name, examined, *old, [&](std::string_view piece) { copied.Add(piece); },
+                               made, failedStep);
+        err != 0)
+        return err;
     SourceFile journal(fs);
     int err = c.verify ? Verify(fs, dir, name, *old, copied, failedStep) : 0;
-    if (err == 0 && c.source && (err = OpenJournal(fs, dir, name, &made, journal)) != 0) failedStep = step::kRead;
+    if (err == 0 && c.source && (err = OpenTrustedJournal(fs, dir, name, &examined, &made, journal)) != 0)
+        failedStep = step::kRead;
     if (err != 0) {  // the file is untouched
         fs.UnlinkAt(dir, JournalName(name));
         return err;
@@ -216,7 +179,7 @@ int RewriteInPlace(FileSystem& fs, Handle dir, const std::string& name, const Fi
                    : Overwrite(fs, *file.file, c.head, nullptr, 0, int64_t(c.head.size()), failedStep);
     if (err != 0) {
         std::string ignored;
-        bool restored = (journal.file.get().valid() || OpenJournal(fs, dir, name, &made, journal) == 0) &&
+        bool restored = (journal.file.get().valid() || OpenTrustedJournal(fs, dir, name, &examined, &made, journal) == 0) &&
                         Overwrite(fs, *file.file, "", &journal, 0, journal.st.size, ignored) == 0;
         journal.file.reset();
         if (restored && fs.UnlinkAt(dir, JournalName(name)) == 0) return err;
@@ -234,7 +197,7 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
                     const NewContent& c, bool sync, bool& useInPlace, std::string& failedStep) {
     std::string temp;
     Handle file;
-    if (int err = CreateTemp(fs, dir, name, exists ? 0600 : 0666, temp, file); err != 0)
+    if (int err = CreateTemporaryFile(fs, dir, name, exists ? 0600 : 0666, temp, file); err != 0)
         return Fail(failedStep, step::kCreate, err);
     FileStat made;
     Digest copied;
@@ -277,34 +240,24 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
 
 }  // namespace
 
-std::string JournalName(const std::string& name) {
-    if (name.size() <= 200) return "." + name + ".solne-journal";
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(HashBytes(name)));
-    return ".solne-" + std::string(hex) + ".journal";
-}
+namespace {
 
-int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
-                       FileStat* fileStat) {
-    const std::string journal = JoinPath(FolderOf(target), JournalName(NameOf(target)));
-    FileStat st;
-    int err = fs.Stat(journal, st);
-    if (err == 0 && st.isRegular && !st.isLink) {
-        if (fileStat && (err = fs.Stat(target, *fileStat)) != 0) return err;
-        return fs.ReadFile(journal, out, limit);
-    }
-    if (err != 0 && err != ENOENT) return err;
-    return fs.ReadFile(target, out, limit, fileStat);
-}
-
-int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
-                         bool lookForJournal) {
+// The file `name` of the folder as the editor must see it, decided on
+// descriptors: the file opened (never through a link), then its journal
+// judged against what that descriptor tells. `fileStat` receives the file's.
+int ReadCurrent(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
+                bool lookForJournal, FileStat* fileStat) {
     out.clear();
-    SourceFile src(fs);
-    int err = lookForJournal ? OpenSource(fs, dir, JournalName(name), src) : ENOENT;
-    // A journal that is a link or no regular file is none of ours.
-    if (err == ENOENT || err == ELOOP || err == kNotRegularFile) err = OpenSource(fs, dir, name, src);
+    SourceFile file(fs);
+    int err = OpenSource(fs, dir, name, file);
+    SourceFile journal(fs);
+    // A journal without its file is looked at only to be named.
+    int journalErr = lookForJournal ? OpenTrustedJournal(fs, dir, name, err == 0 ? &file.st : nullptr, nullptr, journal)
+                                    : ENOENT;
     if (err != 0) return err;
+    if (journalErr != 0 && journalErr != ENOENT) return journalErr;
+    if (fileStat) *fileStat = file.st;
+    SourceFile& src = journalErr == 0 ? journal : file;
     // The size the file had when opened tells when to stop: no read to find the end.
     const bool tooLarge = src.st.size > int64_t(limit);
     if ((err = ReadHead(fs, src, tooLarge ? limit : size_t(src.st.size))) != 0) return err;
@@ -312,13 +265,47 @@ int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, st
     return tooLarge ? EFBIG : 0;
 }
 
-int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder, const std::vector<DirEntry>* entries) {
+}  // namespace
+
+int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, mode_t mode, std::string& temp,
+                        Handle& file) {
+    static unsigned counter = 0;
+    // Its name begins with ".", so pruning never takes it for a user's file.
+    std::string prefix = name.size() <= 200 ? "." + name + std::string(kTempTag) : std::string(kTempTag);
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+        temp = prefix + std::to_string(CurrentProcessId()) + "-" + std::to_string(++counter) + std::string(kTempEnd);
+        err = fs.CreateAt(dir, temp, mode, file);
+    }
+    return err;
+}
+
+int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
+                       FileStat* fileStat) {
+    out.clear();
+    ScopedHandle dir(fs);
+    if (int err = fs.OpenFolder(FolderOf(target), dir.get()); err != 0) return err;
+    NameJournalFolder(FolderOf(target));
+    return ReadCurrent(fs, *dir, NameOf(target), out, limit, true, fileStat);
+}
+
+int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
+                         bool lookForJournal, FileStat* st) {
+    return ReadCurrent(fs, dir, name, out, limit, lookForJournal, st);
+}
+
+int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder) {
+    ScopedHandle dir(fs);
+    if (fs.OpenFolder(folder, dir.get()) != 0) return 0;
+    return RemoveStaleTemporaryFiles(fs, *dir);
+}
+
+int RemoveStaleTemporaryFiles(FileSystem& fs, Handle dir, const std::vector<DirEntry>* entries) {
     std::vector<DirEntry> listed;
     if (!entries) {
-        if (fs.ListDir(folder, listed) != 0) return 0;
+        if (fs.ReadFolder(dir, listed) != 0) return 0;
         entries = &listed;
     }
-    ScopedHandle dir(fs);
     int removed = 0;
     for (const DirEntry& e : *entries) {
         const std::string& n = e.name;
@@ -331,8 +318,13 @@ int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder, const s
         long pid = std::strtol(p, &end, 10);
         if (end == p || *end != '-' || pid <= 0) continue;
         if (pid == CurrentProcessId() || ProcessIsRunning(pid)) continue;
-        if (!dir.get().valid() && fs.OpenFolder(folder, dir.get()) != 0) return removed;
-        if (fs.UnlinkAt(*dir, n) == 0) ++removed;
+        // Ours only: a regular file that a save of this account made.
+        FileStat st;
+        if (fs.StatAt(dir, n, st) != 0 || st.isLink || !st.isRegular) continue;
+        // In a folder of another account a save as root works with that
+        // account's rights (EffectiveUser), so its files are the folder's owner's.
+        const bool ours = !kFilesHaveOwners || st.uid == EffectiveUser() || TrustedOwner(st.uid);
+        if (ours && fs.UnlinkAt(dir, n) == 0) ++removed;
     }
     return removed;
 }
@@ -349,17 +341,26 @@ int ReadHead(FileSystem& fs, SourceFile& src, size_t size) {
 }
 
 int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& failedStep) {
+    FileStat there;
+    int err = fs.StatAt(dir, JournalName(name), there);
+    if (err == ENOENT) return 0;  // the usual case: one look
+    if (err != 0) return Fail(failedStep, step::kInfo, err);
+    // The journal is judged against the file as its own descriptor tells:
+    // opened for writing where this account may, else for reading only,
+    // so that a journal is named even where it could not be rolled back.
+    SourceFile file(fs);
+    err = fs.OpenAt(dir, name, true, file.file.get(), &file.st);
+    const int writeErr = err;
+    if (err == EACCES || err == EPERM || err == EROFS) err = OpenSource(fs, dir, name, file);
     SourceFile journal(fs);
-    int err = OpenJournal(fs, dir, name, nullptr, journal);
-    if (err == ENOENT) return 0;
-    if (err != 0) return Fail(failedStep, step::kRead, err);
-    FileStat st;
-    if ((err = fs.StatAt(dir, name, st)) != 0) return Fail(failedStep, step::kInfo, err);
-    ScopedHandle file(fs);
-    if ((err = OpenChecked(fs, dir, name, st, file.get(), failedStep)) != 0) return err;
-    if ((err = Overwrite(fs, *file, "", &journal, 0, journal.st.size, failedStep)) != 0) return err;
+    int journalErr = OpenTrustedJournal(fs, dir, name, err == 0 ? &file.st : nullptr, nullptr, journal);
+    if (journalErr == ENOENT) return 0;  // none to use
+    if (journalErr != 0) return Fail(failedStep, step::kRead, journalErr);
+    if (writeErr != 0) return Fail(failedStep, step::kOpen, writeErr);
+    ScopedHandle& written = file.file;
+    if ((err = Overwrite(fs, *written, "", &journal, 0, journal.st.size, failedStep)) != 0) return err;
     journal.file.reset();
-    if ((err = CloseWritten(fs, file.Release(), 0, failedStep)) != 0) return err;
+    if ((err = CloseWritten(fs, written.Release(), 0, failedStep)) != 0) return err;
     if ((err = fs.UnlinkAt(dir, JournalName(name))) != 0) return Fail(failedStep, step::kDelete, err);
     if ((err = fs.Sync(dir)) != 0) return Fail(failedStep, step::kSync, err);
     return 0;
@@ -375,6 +376,7 @@ int OpenTargetFolder(FileSystem& fs, const std::string& root, const std::string&
         return Fail(failedStep, err == kForeignLink ? step::kLink : step::kInfo, err);
     }
     if ((err = fs.OpenFolder(FolderOf(target), dir.get())) != 0) return Fail(failedStep, step::kCreate, err);
+    NameJournalFolder(FolderOf(target));
     name = NameOf(target);
     followedLink = target != path;
     return 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Define/FileSystem.h"
+#include "store/Journal.h"
 
 namespace solne {
 
@@ -18,6 +19,7 @@ struct SourceFile {
     FileStat st;         // the file opened (device and inode)
     std::string head;    // its first bytes
     bool atEnd = false;  // `head` is all of it
+    int64_t base = 0;    // where its content begins in the file (past a journal's header)
 };
 
 // Opens `name` in the folder (never through a link, never anything but a
@@ -41,8 +43,10 @@ struct NewContent {
     bool verify = false;
 };
 
-// Replaces a file's content safely. A symbolic link is followed under the
-// link rule (LinkRule.h) with `root` as the folder links may lead into.
+// Replaces a file's content safely (the settings file; the board's files
+// go through ReplaceFileIn on the folders of BoardFolder.h). A symbolic
+// link is followed under the link rule (LinkRule.h) with `root` as the
+// folder links may lead into.
 // Usually: a new temporary file in the same folder (created exclusively,
 // never through a link), the old permission bits and owner (group, or
 // owner and group when running as root) set on its handle, optional fsync,
@@ -75,14 +79,19 @@ int OpenTargetFolder(FileSystem& fs, const std::string& root, const std::string&
                      std::string& name, bool& followedLink, std::string& failedStep);
 
 // Finishes the roll-back of an interrupted rewrite of `name`, if its journal
-// is there: the old content goes back into the file, then the journal goes.
+// is there and trusted (Journal.h): the old content goes back into the
+// file, then the journal goes. A journal that is not trusted is left alone
+// and noted as a finding; it stops nothing.
 int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& failedStep);
 
-// The journal of an interrupted rewrite of the file `name`, in its folder.
-std::string JournalName(const std::string& name);
+// Creates a new temporary file in the folder (exclusively, never through a
+// link), named after `name` where the name fits: ".NAME.solne-PID-N.tmp".
+int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, mode_t mode, std::string& temp,
+                        Handle& file);
 
 // Reads a file as the editor must see it: the old content kept in its
-// journal when a rewrite was interrupted, else the file. `target` is the
+// journal when a rewrite was interrupted (and the journal is trusted), else
+// the file. `target` is the
 // file itself (a link already followed); `st`, when given, receives what
 // the file looks like.
 int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
@@ -90,14 +99,21 @@ int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& o
 
 // The same for the entry `name` of a folder the caller opened (never
 // through a link): as much of it as it held when opened, up to `limit`
-// bytes (EFBIG with the first `limit` bytes when it held more).
+// bytes (EFBIG with the first `limit` bytes when it held more). `st`, when
+// given, receives what the file itself looks like.
 int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
-                         bool lookForJournal);
+                         bool lookForJournal, FileStat* st = nullptr);
 
 // Removes the temporary files that saves of processes no longer running
-// left in the folder (named ".NAME.solne-PID-N.tmp"). `entries` is the
-// folder's listing when the caller has one. Returns how many went.
-int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder,
-                              const std::vector<DirEntry>* entries = nullptr);
+// left in the open folder `dir` (named ".NAME.solne-PID-N.tmp"): regular
+// files only, and only those a save of this account or the administrator
+// could have made (owned by the account whose rights the save works with,
+// which is the folder's owner for root in another account's folder, by
+// root, or by the account the editor runs as). A file of another account
+// named like one is not ours and stays. `entries` is the folder's listing
+// when the caller has one. Returns how many went.
+int RemoveStaleTemporaryFiles(FileSystem& fs, Handle dir, const std::vector<DirEntry>* entries = nullptr);
+// The same for a folder by its path.
+int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder);
 
 }  // namespace solne

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "store/FieldReader.h"
-#include "store/LinkRule.h"
+#include "store/BoardFolder.h"
 #include "store/SafeWrite.h"
 #include "store/SaveSteps.h"
 #include "store/TextRules.h"
@@ -159,7 +159,7 @@ int ReadFirstLines(FileSystem& fs, SourceFile& src) {
 // bytes when it changed, a few times at most. Returns 0 or an errno value
 // with the failed step; `c` is what the file now holds.
 int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
-                  const std::string& nameLine, PerUserContent& c, std::string& step) {
+                  const DataFileIds& data, const std::string& nameLine, PerUserContent& c, std::string& step) {
     constexpr int kVerifiedAttempts = 3;
     if (lookForJournal) {
         if (int err = RollBack(fs, dir, name, step); err != 0) return err;
@@ -172,6 +172,12 @@ int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool look
         if (err == ENOENT) {  // a new user's file, or one removed since the folder was listed
             c = PerUserFileContent(nameLine, nullptr);
             return ReplaceFileIn(fs, dir, name, false, followedLink, NewContent(c.bytes), false, step);
+        }
+        // Decided on the file opened, which is the one replaced: never
+        // "user.txt" or "group.txt" under a per-user file's name.
+        if (err == 0 && data.Holds(current.st)) {
+            step = step::kLink;
+            return kDataFileAlias;
         }
         if (err == 0) err = ReadFirstLines(fs, current);
         if (err != 0) {
@@ -237,80 +243,116 @@ std::unordered_set<std::string> KeptNames(const UserFilePlan& plan) {
     return kept;
 }
 
-struct FileId {
-    dev_t dev;
-    ino_t ino;
-    bool operator==(const FileId&) const = default;
+// A name pruning removes, and what it was when examined.
+struct Doomed {
+    std::string name;
+    NodeId id;  // the entry itself (a link: the link, never its target)
 };
-struct FileIdHash {
-    size_t operator()(const FileId& id) const {
-        return std::hash<uint64_t>()(uint64_t(id.dev) * 1000003u ^ uint64_t(id.ino));
+
+// The identity of the file an entry of the per-user folder is: the entry
+// itself, or a link's target under the board's link rule. ENOENT for a
+// link the rule refuses or one to nothing: no file of ours.
+int IdentityOf(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, const std::string& name,
+               FileStat& entry, NodeId& id) {
+    if (int err = fs.StatAt(*user, name, entry); err != 0) return err;
+    if (!entry.isLink) {
+        id = NodeId::Of(entry);
+        return 0;
     }
-};
+    Place place(fs);
+    int err = Resolve(fs, *user, user.st, name, ids, place);
+    FileStat target;
+    if (err == 0) err = fs.StatAt(place.dir, place.name, target);
+    if (err == kForeignLink || err == ELOOP || (err == 0 && target.isLink)) return ENOENT;
+    if (err == 0) id = NodeId::Of(target);
+    return err;
+}
 
-// The pruning rule: the ordinary files of the listing, other than dot
-// names, that are no slot's file, neither by name nor by identity (another
-// name of a user's file). A file whose identity cannot be learnt is kept;
-// when `failures` is given, that is reported.
-std::vector<std::string> PruneCandidates(FileSystem& fs, const std::string& folder,
-                                         const std::vector<DirEntry>& entries,
-                                         const std::unordered_set<std::string>& kept,
-                                         std::vector<SaveFailure>* failures) {
-    std::vector<std::string> byName;
+// The pruning rule: the ordinary files of the listing (and links to
+// them), other than dot names, that are no slot's file, neither by name
+// nor by identity (another name of a user's file, or a link to one). A
+// user's file whose identity cannot be learnt stops the pruning; when
+// `failures` is given, that is reported. Every look is taken through the
+// folder's descriptor, without following a link the rule refuses.
+std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
+                                    const std::string& folder, const std::vector<DirEntry>& entries,
+                                    const std::unordered_set<std::string>& kept, std::vector<SaveFailure>* failures) {
+    std::vector<const DirEntry*> byName;
     for (auto& e : entries)
-        if (e.isRegular && !e.name.starts_with('.') && !kept.contains(e.name)) byName.push_back(e.name);
-    if (byName.empty()) return byName;
+        if (e.isRegular && !e.name.starts_with('.') && !kept.contains(e.name)) byName.push_back(&e);
+    if (byName.empty()) return {};
 
-    auto report = [&](const std::string& path, int err) {
-        if (failures) failures->push_back(SaveFailure{path, step::kInfo, ErrnoText(err)});
+    auto report = [&](const std::string& name, int err) {
+        if (failures) failures->push_back(SaveFailure{JoinPath(folder, name), step::kInfo, ErrnoText(err)});
     };
-    std::unordered_set<FileId, FileIdHash> keptIds;
+    struct IdHash {
+        size_t operator()(const NodeId& id) const {
+            return std::hash<uint64_t>()(uint64_t(id.dev) * 1000003u ^ uint64_t(id.ino));
+        }
+    };
+    struct IdEq {
+        bool operator()(const NodeId& a, const NodeId& b) const { return a.dev == b.dev && a.ino == b.ino; }
+    };
+    std::unordered_set<NodeId, IdHash, IdEq> keptIds;
     keptIds.reserve(kept.size());
     FileStat st;
     for (auto& name : kept) {
-        std::string path = JoinPath(folder, name);
-        int err = fs.Stat(path, st);
+        NodeId id;
+        int err = IdentityOf(fs, user, ids, name, st, id);
         if (err == 0) {
-            keptIds.insert(FileId{st.dev, st.ino});
+            keptIds.insert(id);
         } else if (err != ENOENT) {
-            report(path, err);  // a user's file of unknown identity: delete nothing
+            report(name, err);  // a user's file of unknown identity: delete nothing
             return {};
         }
     }
-    std::vector<std::string> out;
-    for (auto& name : byName) {
-        std::string path = JoinPath(folder, name);
-        int err = fs.Stat(path, st);
-        if (err != 0 && err != ENOENT) report(path, err);
-        if (err == 0 && st.isRegular && !keptIds.contains(FileId{st.dev, st.ino})) out.push_back(name);
+    std::vector<Doomed> out;
+    for (const DirEntry* e : byName) {
+        NodeId id;
+        int err = IdentityOf(fs, user, ids, e->name, st, id);
+        if (err != 0 && err != ENOENT) report(e->name, err);
+        if (err == ENOENT && st.isLink) err = 0;  // a link to no file of ours: the link goes
+        if (err != 0 || keptIds.contains(id)) continue;
+        if (st.isLink == e->isLink && (st.isLink || st.isRegular)) out.push_back(Doomed{e->name, NodeId::Of(st)});
     }
     return out;
 }
 
-// Writes every planned per-user file whose bytes change, and records in
-// each slot the status and plan lines its file now holds.
-void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& folder,
-                    const std::string& folderTarget, const UserFolderIndex* index, const UserFilePlan& plan,
+// Writes every planned per-user file of the open per-user folder `user`
+// whose bytes change, and records in each slot the status and plan lines
+// its file now holds. A plain file is written in the folder with its
+// owner's rights; a link is followed under the board's link rule and its
+// target written with the rights of the owner of the folder it is in.
+void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, const DataFileIds& data,
+                    const std::string& folder, const UserFolderIndex* index, const UserFilePlan& plan,
                     const Prepared& prepared, UserTable& users, NameLineHashes* nameLines,
                     std::vector<SaveFailure>& failures) {
-    // With a listing, the folder is opened once for all the plain files in it.
-    ScopedHandle dir(fs);
-    if (index && !folderTarget.empty()) fs.OpenFolder(folderTarget, dir.get());
     for (const UserFile& f : plan.files) {
         const std::string path = JoinPath(folder, f.name);
         const std::string& nameLine = prepared.nameLines[f.lastSlot];
         PerUserContent c;
         std::string step;
         int err;
-        if (dir.get().valid() && !f.isLink) {
+        if (!f.isLink) {
+            OwnerRights rights(user.st.uid);
+            step = step::kOwner;
             // The listing tells whether a journal lies beside the file.
-            err = WriteUserFile(fs, *dir, f.name, index->HasJournalOf(f.name), false, nameLine, c, step);
+            const bool journal = index->HasJournalOf(f.name);
+            if (journal) NameJournalFolder(folder);
+            err = rights.error() != 0 ? rights.error()
+                                      : WriteUserFile(fs, *user, f.name, journal, false, data, nameLine, c, step);
         } else {
-            ScopedHandle own(fs);
-            std::string name;
-            bool followedLink = false;
-            err = OpenTargetFolder(fs, root, path, own, name, followedLink, step);
-            if (err == 0) err = WriteUserFile(fs, *own, name, true, followedLink, nameLine, c, step);
+            Place place(fs);
+            err = Resolve(fs, *user, user.st, f.name, ids, place);
+            step = err == kForeignLink ? step::kLink : step::kInfo;
+            if (err == 0) {
+                OwnerRights rights(place.folder.uid);
+                step = step::kOwner;
+                NameJournalFolder(folder);
+                err = rights.error() != 0 ? rights.error()
+                                          : WriteUserFile(fs, place.dir, place.name, true, place.followedLink, data,
+                                                          nameLine, c, step);
+            }
         }
         if (err != 0) {
             failures.push_back(SaveFailure{path, step, ErrnoText(err)});
@@ -329,22 +371,16 @@ void WriteUserFiles(FileSystem& fs, const std::string& root, const std::string& 
 
 // ------------------------------------------------- "user.txt", "group.txt"
 
-// A data file opened to change its mode (a link followed under the link
-// rule), with the mode of the folder that holds it.
+// A data file opened to change its mode, with the mode of the folder that
+// holds it.
 struct AttributeTarget {
     ScopedHandle file;
     FileStat st;
-    FileStat folder;
     explicit AttributeTarget(FileSystem& fs) : file(fs) {}
 };
 
-int OpenForAttributes(FileSystem& fs, const std::string& root, const std::string& path, AttributeTarget& t) {
-    std::string target;
-    if (int err = FollowLink(fs, root, path, target); err != 0) return err;
-    ScopedHandle dir(fs);
-    if (int err = fs.OpenFolder(FolderOf(target), dir.get()); err != 0) return err;
-    if (int err = fs.StatOf(*dir, t.folder); err != 0) return err;
-    if (int err = fs.OpenAt(*dir, NameOf(target), false, t.file.get()); err != 0) return err;
+int OpenForAttributes(FileSystem& fs, const Place& place, AttributeTarget& t) {
+    if (int err = fs.OpenAt(place.dir, place.name, false, t.file.get()); err != 0) return err;
     return fs.StatOf(*t.file, t.st);
 }
 
@@ -358,50 +394,89 @@ bool OwnsMode(const FileStat& st) { return RunningAsRoot() || st.uid == Effectiv
 // shared by a group stays writable for every member. Never grants more than
 // the file and its folder already do. Fails when the file is missing, is no
 // regular file, or its mode cannot be changed.
-int SetNormal(FileSystem& fs, const std::string& root, const std::string& path, mode_t& mode) {
+int SetNormal(FileSystem& fs, const Place& place, mode_t& mode) {
     AttributeTarget t(fs);
-    if (int err = OpenForAttributes(fs, root, path, t); err != 0) return err;
+    if (int err = OpenForAttributes(fs, place, t); err != 0) return err;
     mode = t.st.mode;
     if (!OwnsMode(t.st)) return 0;
     mode |= S_IWUSR;
-    if ((t.folder.mode & S_IWGRP) && t.folder.gid == t.st.gid) mode |= S_IWGRP;
+    if ((place.folder.mode & S_IWGRP) && place.folder.gid == t.st.gid) mode |= S_IWGRP;
     return mode == t.st.mode ? 0 : fs.SetMode(*t.file, mode);
 }
 
 // "read-only": removes every write permission bit of a file this account owns.
-int SetReadOnly(FileSystem& fs, const std::string& root, const std::string& path) {
+int SetReadOnly(FileSystem& fs, const Place& place) {
     AttributeTarget t(fs);
-    if (int err = OpenForAttributes(fs, root, path, t); err != 0) return err;
+    if (int err = OpenForAttributes(fs, place, t); err != 0) return err;
     if (!OwnsMode(t.st)) return 0;
     mode_t mode = t.st.mode & ~mode_t(0222);
     return mode == t.st.mode ? 0 : fs.SetMode(*t.file, mode);
 }
 
-// Writes "user.txt" or "group.txt": normal, replace (flushed to disk),
-// read-only. A file that cannot be set to normal is skipped. Returns whether
+// Writes "user.txt" or "group.txt" of the open board folder: normal,
+// replace (flushed to disk), read-only, all in the folder the name leads to
+// (a link followed under the board's link rule) and with its owner's
+// rights. A file that cannot be set to normal is skipped. Returns whether
 // the new content was written.
-bool WriteDataFile(FileSystem& fs, const std::string& root, const std::string& path, const std::string& content,
-                   FileSnapshot* snapshot, std::vector<SaveFailure>& failures) {
+bool WriteDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids, const std::string& path,
+                   const std::string& content, FileSnapshot* snapshot, std::vector<SaveFailure>& failures) {
+    Place place(fs);
+    if (int err = Resolve(fs, *board, board.st, NameOf(path), ids, place); err != 0) {
+        failures.push_back(SaveFailure{path, err == kForeignLink ? step::kLink : step::kInfo, ErrnoText(err)});
+        return false;
+    }
+    OwnerRights rights(place.folder.uid);
+    if (rights.error() != 0) {
+        failures.push_back(SaveFailure{path, step::kOwner, ErrnoText(rights.error())});
+        return false;
+    }
     mode_t mode = 0;
-    if (int err = SetNormal(fs, root, path, mode); err != 0) {
-        failures.push_back(SaveFailure{path, err == kForeignLink ? step::kLink : step::kAttributes, ErrnoText(err)});
+    if (int err = SetNormal(fs, place, mode); err != 0) {
+        failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(err)});
         return false;
     }
     std::string step;
-    int err = ReplaceFile(fs, root, path, content, true, step);
+    NameJournalFolder(FolderOf(path));
+    int err = ReplaceFileIn(fs, place.dir, place.name, true, place.followedLink, NewContent(content), true, step);
     if (err != 0) failures.push_back(SaveFailure{path, step, ErrnoText(err)});
-    if (int ro = SetReadOnly(fs, root, path); ro != 0)
+    if (int ro = SetReadOnly(fs, place); ro != 0)
         failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(ro)});
     if (err != 0) return false;
     if (snapshot) {
         // Size and hash are those of the content just written; only the
         // time needs a look at the file, and stays unknown (0) without it.
         FileStat st;
-        if (fs.Stat(path, st) != 0) st = FileStat{};
+        if (fs.StatAt(place.dir, place.name, st) != 0) st = FileStat{};
         st.size = int64_t(content.size());
         *snapshot = SnapshotOf(true, st, content);
     }
     return true;
+}
+
+// Removes the doomed names from the open per-user folder, with its owner's
+// rights, once the folder's descriptor shows it is still the folder listed
+// and still in place; each name only while it is still the entry examined.
+void Prune(FileSystem& fs, const WorkFolder& user, const std::string& folder, const std::vector<Doomed>& doomed,
+           NameLineHashes* nameLines, std::vector<SaveFailure>& failures) {
+    if (doomed.empty()) return;
+    OwnerRights rights(user.st.uid);
+    FileStat now;
+    int err = rights.error() != 0 ? rights.error() : fs.StatOf(*user, now);
+    if (err == 0 && (!NodeId::Of(user.st).Is(now) || now.nlink == 0)) err = kFolderReplaced;
+    if (err != 0) {
+        failures.push_back(SaveFailure{folder, step::kPrune, ErrnoText(err)});
+        return;
+    }
+    for (const Doomed& d : doomed) {
+        FileStat st;
+        int e = fs.StatAt(*user, d.name, st);
+        if (e == ENOENT) continue;
+        const char* failed = e != 0 ? step::kInfo : step::kDelete;
+        if (e == 0 && !d.id.Is(st)) e = kReplacedMeanwhile;
+        if (e == 0) e = fs.UnlinkAt(*user, d.name);
+        if (e != 0) failures.push_back(SaveFailure{JoinPath(folder, d.name), failed, ErrnoText(e)});
+        else if (nameLines) nameLines->erase(d.name);
+    }
 }
 
 }  // namespace
@@ -415,10 +490,20 @@ std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable&
 
 std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths& paths,
                                                const UserTable& users) {
+    WorkFolder board(fs), user(fs);
+    if (OpenBoardFolder(fs, paths.InstalledPath, NodeId(), board) != 0) return {};
+    BoardIds ids;
+    ids.board = NodeId::Of(board.st);
+    if (OpenUserFolder(fs, board, ids, user) != 0) return {};
+    ids.user = NodeId::Of(user.st);
+    OwnerRights rights(user.st.uid);
     UserFolderIndex index;
-    if (index.Build(fs, paths.UserFolder()) != 0) return {};
+    if (rights.error() != 0 || index.Build(fs, *user, paths.UserFolder()) != 0) return {};
     UserFilePlan plan = PlanUserFiles(&index, users);
-    return PruneCandidates(fs, index.Folder(), index.Entries(), KeptNames(plan), nullptr);
+    std::vector<std::string> names;
+    for (Doomed& d : PruneCandidates(fs, user, ids, index.Folder(), index.Entries(), KeptNames(plan), nullptr))
+        names.push_back(std::move(d.name));
+    return names;
 }
 
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
@@ -437,32 +522,55 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         return report;
     }
 
+    // The board folder: the one the board was loaded from, or nothing is
+    // written. Every file of the board is reached through it.
+    // Journals that are not trusted change nothing; the report names them.
+    JournalFindings ignoredJournals;
+
     const std::string& root = paths.InstalledPath;
-    RemoveStaleTemporaryFiles(fs, root);
+    BoardIds ids = userSnapshot ? userSnapshot->folders : BoardIds();
+    WorkFolder board(fs);
+    if (int err = OpenBoardFolder(fs, root, ids.board, board); err != 0) {
+        failures.push_back(SaveFailure{root, step::kOpenFolder, ErrnoText(err)});
+        return report;
+    }
+    ids.board = NodeId::Of(board.st);
+    {
+        OwnerRights rights(board.st.uid);
+        if (rights.error() == 0) RemoveStaleTemporaryFiles(fs, *board);
+    }
 
     // 1. "user.txt".
     std::shared_ptr<const NameLineHashes> rememberedNames = userSnapshot ? userSnapshot->nameLines : nullptr;
     const bool userTxtWritten =
-        WriteDataFile(fs, root, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
+        WriteDataFile(fs, board, ids, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
     if (userSnapshot) userSnapshot->nameLines = rememberedNames;
 
-    // 2. Every per-user file. A per-user folder that is a link another
-    // account planted to lead out of the board is not entered at all.
+    // 2. Every per-user file, in the per-user folder the board was loaded
+    // with. One that is a link the link rule refuses, or another folder put
+    // in its place, is not entered at all.
     const std::string folder = paths.UserFolder();
-    std::string folderTarget;
-    int folderErr = FollowLink(fs, root, folder, folderTarget);
-    if (folderErr == kForeignLink) {
-        failures.push_back(SaveFailure{folder, step::kLink, ErrnoText(folderErr)});
-        WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    WorkFolder user(fs);
+    const int folderErr = OpenUserFolder(fs, board, ids, user);
+    if (folderErr == kForeignLink || folderErr == kFolderReplaced) {
+        failures.push_back(SaveFailure{folder, folderErr == kForeignLink ? step::kLink : step::kInfo,
+                                       ErrnoText(folderErr)});
+        WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+        if (userSnapshot) userSnapshot->folders = ids;
+        report.ignoredJournals = ignoredJournals.Take();
         return report;
     }
-    if (folderErr != 0 && folderErr != ENOENT)
-        failures.push_back(SaveFailure{folder, step::kInfo, ErrnoText(folderErr)});
+    if (folderErr != 0 && folderErr != ENOENT) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(folderErr)});
     UserFolderIndex index;
-    const int listErr = index.Build(fs, folder);
-    if (listErr != 0) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(listErr)});
-    if (listErr == 0 && folderErr == 0) RemoveStaleTemporaryFiles(fs, folderTarget, &index.Entries());
-    UserFilePlan plan = PlanUserFiles(listErr == 0 ? &index : nullptr, users);
+    int listErr = 0;
+    if (folderErr == 0) {
+        ids.user = NodeId::Of(user.st);
+        OwnerRights rights(user.st.uid);
+        listErr = rights.error() != 0 ? rights.error() : index.Build(fs, *user, folder);
+        if (listErr != 0) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(listErr)});
+        else RemoveStaleTemporaryFiles(fs, *user, &index.Entries());
+    }
+    UserFilePlan plan = PlanUserFiles(folderErr == 0 && listErr == 0 ? &index : nullptr, users);
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(SaveFailure{UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId});
     // The name lines as written replace those remembered (a copy: other
@@ -470,31 +578,46 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     std::shared_ptr<NameLineHashes> nameLines;
     if (userSnapshot)
         nameLines = std::make_shared<NameLineHashes>(rememberedNames ? *rememberedNames : NameLineHashes());
-    WriteUserFiles(fs, root, folder, folderErr == 0 ? folderTarget : std::string(), listErr == 0 ? &index : nullptr,
-                   plan, prepared, users, nameLines.get(), failures);
+    // No per-user file may turn out to be a data file: without knowing
+    // them, none is written.
+    DataFileIds data;
+    std::string failedName;
+    int dataErr = folderErr == 0 ? FindDataFiles(fs, board, ids, data, failedName) : 0;
+    if (dataErr != 0)
+        failures.push_back(SaveFailure{JoinPath(root, failedName), step::kInfo, ErrnoText(dataErr)});
+    if (folderErr == 0 && dataErr == 0) {
+        WriteUserFiles(fs, user, ids, data, folder, listErr == 0 ? &index : nullptr, plan, prepared, users,
+                       nameLines.get(), failures);
+    } else if (folderErr != 0) {
+        for (const UserFile& f : plan.files)
+            failures.push_back(SaveFailure{JoinPath(folder, f.name), folderErr == ENOENT ? step::kCreate : step::kInfo,
+                                           ErrnoText(folderErr)});
+    }
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it
     // would delete, so it waits for a "user.txt" that was written. Names
-    // are removed through the folder's handle: a link goes, never its target.
+    // are removed through the folder's descriptor: a link goes, never its
+    // target, and nothing in another folder.
     if (!userTxtWritten) {
         failures.push_back(SaveFailure{folder, step::kPrune, kPruneSkipped});
-    } else if (listErr == 0 && folderErr == 0) {
-        std::vector<std::string> doomed = PruneCandidates(fs, folder, index.Entries(), KeptNames(plan), &failures);
-        ScopedHandle dir(fs);
-        int err = doomed.empty() ? 0 : fs.OpenFolder(folderTarget, dir.get());
-        if (err != 0) failures.push_back(SaveFailure{folder, step::kPrune, ErrnoText(err)});
-        for (size_t i = 0; err == 0 && i < doomed.size(); ++i) {
-            if (int e = fs.UnlinkAt(*dir, doomed[i]); e != 0)
-                failures.push_back(SaveFailure{JoinPath(folder, doomed[i]), step::kDelete, ErrnoText(e)});
-            else if (nameLines)
-                nameLines->erase(doomed[i]);
+    } else if (folderErr == 0 && listErr == 0 && dataErr == 0) {
+        std::vector<Doomed> doomed;
+        {
+            OwnerRights rights(user.st.uid);
+            if (rights.error() == 0)
+                doomed = PruneCandidates(fs, user, ids, folder, index.Entries(), KeptNames(plan), &failures);
         }
+        Prune(fs, user, folder, doomed, nameLines.get(), failures);
     }
 
-    if (userSnapshot) userSnapshot->nameLines = std::move(nameLines);
+    if (userSnapshot) {
+        userSnapshot->nameLines = std::move(nameLines);
+        userSnapshot->folders = ids;
+    }
 
     // 4. "group.txt".
-    WriteDataFile(fs, root, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    report.ignoredJournals = ignoredJournals.Take();
     return report;
 }
 

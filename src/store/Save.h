@@ -8,6 +8,7 @@
 
 #include "Define/Define.h"
 #include "Define/FileSystem.h"
+#include "store/Journal.h"
 #include "store/Settings.h"
 #include "store/Snapshot.h"
 
@@ -26,6 +27,9 @@ struct SaveReport {
     // The caller's last word before the first write was No: nothing was written.
     bool cancelled = false;
     std::vector<SaveFailure> failures;
+    // Journals found beside the files and not trusted (Journal.h): not
+    // used, and no failure, but the report names them.
+    std::vector<JournalFinding> ignoredJournals;
     bool ok() const { return !refused && !cancelled && failures.empty(); }
 };
 

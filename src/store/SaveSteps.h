@@ -8,6 +8,7 @@ inline constexpr const char* kInfo = "情報の取得";
 inline constexpr const char* kLink = "リンク先の取得";
 inline constexpr const char* kCreate = "作成";
 inline constexpr const char* kOpen = "書き込み用に開く";
+inline constexpr const char* kOpenFolder = "フォルダを開く";
 inline constexpr const char* kWrite = "書き込み";
 inline constexpr const char* kSync = "ディスクへの書き出し";
 inline constexpr const char* kOwner = "所有者の変更";

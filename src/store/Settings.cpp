@@ -261,9 +261,13 @@ LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath
     std::string stored = ReadSetting(fs, setupIniPath, "Script", "InstalledPath");
     if (!stored.empty() && !IsAbsolutePath(stored)) stored = JoinPath(FolderOf(setupIniPath), stored);
     outcome.paths = BoardPaths::For(stored);
-    auto bothExist = [&] {
-        return FileExists(fs, outcome.paths.UserFilePath) && FileExists(fs, outcome.paths.GroupFilePath);
+    // A file of that name is there: a fifo or device is not "missing" but a
+    // file the load then names with its problem. A folder does not count.
+    auto present = [&](const std::string& path) {
+        FileStat st;
+        return fs.Stat(path, st) == 0 && !st.isDir;
     };
+    auto bothExist = [&] { return present(outcome.paths.UserFilePath) && present(outcome.paths.GroupFilePath); };
     if (bothExist()) return outcome;
 
     std::string chosen;

@@ -64,7 +64,9 @@ struct LocateOutcome {
 
 // Locates the board folder: reads "InstalledPath" of section "Script" (a
 // relative value is taken relative to the folder of the settings file); while
-// "user.txt" or "group.txt" is missing there, shows the message and asks for
+// "user.txt" or "group.txt" is missing there (nothing of that name, a
+// folder, or a link to nothing; a fifo or device is there, and the load
+// names its problem), shows the message and asks for
 // a folder (chooseFolder returns nullopt on cancel, which ends the search).
 // Writes nothing: a chosen folder is remembered (RememberInstalledPath) only
 // once its board has loaded.

@@ -3,9 +3,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "store/FieldReader.h"
-#include "store/LinkRule.h"
 #include "store/SafeWrite.h"
 #include "store/UserFolder.h"
 
@@ -14,6 +15,8 @@ namespace solne {
 namespace {
 // How much of a per-user file the comparison reads: its first line.
 constexpr size_t kNameLineBytes = 64 * 1024;
+// How many more times a name line that differs is read before it counts.
+constexpr int kLooksAgain = 3;
 }  // namespace
 
 uint64_t HashBytes(std::string_view bytes) {
@@ -36,13 +39,20 @@ FileSnapshot SnapshotOf(bool exists, const FileStat& st, std::string_view conten
 }
 
 namespace {
-bool ChangedOutside(FileSystem& fs, const std::string& path, const FileSnapshot& known) {
+// Whether the data file `name` of the open board folder differs from what
+// is known of it.
+bool ChangedOutside(FileSystem& fs, const WorkFolder& board, const BoardIds& ids, const std::string& name,
+                    const FileSnapshot& known) {
+    Place place(fs);
+    if (Resolve(fs, *board, board.st, name, ids, place) != 0) return true;
+    OwnerRights rights(place.folder.uid);
+    if (rights.error() != 0) return true;
     FileStat st;
-    int err = fs.Stat(path, st);
+    int err = fs.StatAt(place.dir, place.name, st);
     if (err == ENOENT) return known.exists;
     if (err != 0 || !st.isRegular || !known.exists) return true;
     std::string content;
-    if (ReadCurrentContent(fs, path, content, kMaxFileBytes) != 0) return true;
+    if (ReadCurrentContentIn(fs, place.dir, place.name, content, kMaxFileBytes, true) != 0) return true;
     return int64_t(content.size()) != known.size || HashBytes(content) != known.hash;
 }
 }  // namespace
@@ -51,26 +61,43 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
                                              const FileSnapshot& userFile,
                                              const FileSnapshot& groupFile) {
     std::vector<std::string> changed;
-    if (ChangedOutside(fs, paths.UserFilePath, userFile)) changed.push_back("user.txt");
-    if (ChangedOutside(fs, paths.GroupFilePath, groupFile)) changed.push_back("group.txt");
+    // Only the folders identified at load count: another folder put in
+    // their place changed everything.
+    const BoardIds& ids = userFile.folders;
+    WorkFolder board(fs);
+    const bool boardOk = OpenBoardFolder(fs, paths.InstalledPath, ids.board, board) == 0;
+    if (!boardOk || ChangedOutside(fs, board, ids, "user.txt", userFile)) changed.push_back("user.txt");
+    if (!boardOk || ChangedOutside(fs, board, ids, "group.txt", groupFile)) changed.push_back("group.txt");
     if (userFile.nameLines) {
         // In name order, so the question lists them the same way each time.
         std::vector<std::string> names;
         std::string head;
-        // Listed once, and opened once to read its plain files by name; a
-        // folder that cannot be listed counts every file as changed.
+        // Listed once, and opened once to read its files by name; a folder
+        // that cannot be listed counts every file as changed.
         UserFolderIndex folder;
-        std::string folderTarget;
-        int folderErr = FollowLink(fs, paths.InstalledPath, paths.UserFolder(), folderTarget);
-        if (folderErr == 0) folderErr = folder.Build(fs, paths.UserFolder());
-        ScopedHandle dir(fs);
-        if (folderErr == 0) fs.OpenFolder(folderTarget, dir.get());
-        for (const auto& [name, hash] : *userFile.nameLines) {
-            int err = folderErr != 0 ? folderErr
-                                     : ReadListedHead(fs, paths.InstalledPath, folder, *dir, name, kNameLineBytes, head);
+        WorkFolder dir(fs);
+        int folderErr = boardOk ? OpenUserFolder(fs, board, ids, dir) : kFolderReplaced;
+        if (folderErr == 0) {
+            OwnerRights rights(dir.st.uid);
+            folderErr = rights.error() != 0 ? rights.error() : folder.Build(fs, *dir, paths.UserFolder());
+        }
+        DataFileIds data;
+        std::string failedName;
+        if (folderErr == 0) folderErr = FindDataFiles(fs, board, ids, data, failedName);
+        auto differs = [&](const std::string& name, uint64_t hash) {
+            int err = folderErr != 0 ? folderErr : ReadListedHead(fs, folder, dir, ids, data, name, kNameLineBytes, head);
             if (err == EFBIG) err = 0;
             std::string_view rest(head);
-            if (err != 0 || HashBytes(TakeLine(rest).text) != hash) names.push_back(name);
+            return err != 0 || HashBytes(TakeLine(rest).text) != hash;
+        };
+        for (const auto& [name, hash] : *userFile.nameLines)
+            if (differs(name, hash)) names.push_back(name);
+        // The board rewrites a status line by cutting the file and writing
+        // it again: a look in between sees no name line at all. A name line
+        // counts as changed only when it still differs a moment later.
+        for (int again = 0; again < kLooksAgain && folderErr == 0 && !names.empty(); ++again) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::erase_if(names, [&](const std::string& name) { return !differs(name, userFile.nameLines->at(name)); });
         }
         std::sort(names.begin(), names.end());
         for (auto& n : names) changed.push_back(JoinPath("user", n));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Define/FileSystem.h"
+#include "store/BoardFolder.h"
 #include "store/Settings.h"
 
 namespace solne {
@@ -27,6 +28,10 @@ struct FileSnapshot {
     // files, so that a name a second editor changed is noticed too. Shared
     // between copies; not part of the comparison.
     std::shared_ptr<const NameLineHashes> nameLines;
+    // Only in the snapshot of "user.txt": the board folder and the per-user
+    // folder as identified when the board was loaded; a save works in no
+    // other. Not part of the comparison.
+    BoardIds folders;
     bool operator==(const FileSnapshot& o) const {
         return exists == o.exists && size == o.size && mtimeNs == o.mtimeNs && hash == o.hash;
     }

@@ -3,32 +3,30 @@
 
 #include <cerrno>
 
-#include "store/LinkRule.h"
 #include "store/SafeWrite.h"
 
 namespace solne {
 
-int UserFolderIndex::Build(FileSystem& fs, const std::string& folder) {
+int UserFolderIndex::Build(FileSystem& fs, Handle dir, const std::string& folder) {
     folder_ = folder;
     entries_.clear();
     exact_.clear();
     folded_.clear();
     foldedBuilt_ = false;
-    mayHoldJournals_ = false;
-    int err = fs.ListDir(folder, entries_);
-    if (err == ENOENT) return 0;
-    if (err != 0) return err;
+    journals_.clear();
+    if (!dir.valid()) return 0;
+    if (int err = fs.ReadFolder(dir, entries_); err != 0) return err;
     exact_.reserve(entries_.size());
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].isRegular) {
-            exact_.emplace(entries_[i].name, i);
-            mayHoldJournals_ |= entries_[i].name.starts_with('.') && entries_[i].name.ends_with("journal");
-        }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const std::string& name = entries_[i].name;
+        if (entries_[i].isRegular) exact_.emplace(name, i);
+        if (name.starts_with('.') && name.ends_with("journal")) journals_.insert(name);
+    }
     return 0;
 }
 
 bool UserFolderIndex::HasJournalOf(const std::string& name) const {
-    return mayHoldJournals_ && Has(JournalName(name));
+    return !journals_.empty() && journals_.contains(JournalName(name));
 }
 
 bool UserFolderIndex::IsLink(const std::string& name) const {
@@ -49,16 +47,34 @@ std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& f
     return Match{entries_[it->second.front()].name, true};
 }
 
-int ReadListedHead(FileSystem& fs, const std::string& root, const UserFolderIndex& folder, Handle dir,
-                   const std::string& name, size_t limit, std::string& out) {
-    if (!folder.IsLink(name) && dir.valid())
-        return ReadCurrentContentIn(fs, dir, name, out, limit, folder.HasJournalOf(name));
-    const std::string path = JoinPath(folder.Folder(), name);
-    std::string target = path;
-    if (folder.IsLink(name)) {
-        if (int err = FollowLink(fs, root, path, target); err != 0) return err;
+int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,
+                   const DataFileIds& data, const std::string& name, size_t limit, std::string& out) {
+    out.clear();
+    if (!index.IsLink(name)) {
+        OwnerRights rights(user.st.uid);
+        if (rights.error() != 0) return rights.error();
+        const bool journal = index.HasJournalOf(name);
+        if (journal) NameJournalFolder(index.Folder());
+        FileStat st;
+        int err = ReadCurrentContentIn(fs, *user, name, out, limit, journal, &st);
+        if ((err == 0 || err == EFBIG) && data.Holds(st)) {  // another name of a data file
+            out.clear();
+            return kDataFileAlias;
+        }
+        return err;
     }
-    return ReadCurrentContent(fs, target, out, limit);
+    Place place(fs);
+    if (int err = Resolve(fs, *user, user.st, name, ids, place); err != 0) return err;
+    OwnerRights rights(place.folder.uid);
+    if (rights.error() != 0) return rights.error();
+    NameJournalFolder(index.Folder());
+    FileStat st;
+    int err = ReadCurrentContentIn(fs, place.dir, place.name, out, limit, true, &st);
+    if ((err == 0 || err == EFBIG) && data.Holds(st)) {
+        out.clear();
+        return kDataFileAlias;
+    }
+    return err;
 }
 
 std::string FoldCase(std::string_view name) {

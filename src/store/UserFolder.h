@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Define/FileSystem.h"
+#include "store/BoardFolder.h"
 
 namespace solne {
 
@@ -26,8 +28,9 @@ std::string FoldCase(std::string_view name);
 // else by the one file whose name matches case-insensitively.
 class UserFolderIndex {
 public:
-    // Lists `folder`. A missing folder gives an empty index (returns 0).
-    int Build(FileSystem& fs, const std::string& folder);
+    // Lists the open folder `dir` (`folder` is its path, for reports). An
+    // invalid handle (no folder) gives an empty index.
+    int Build(FileSystem& fs, Handle dir, const std::string& folder);
 
     struct Match {
         std::string name;         // the file's own name in the folder
@@ -42,8 +45,9 @@ public:
     bool Has(const std::string& name) const { return exact_.contains(name); }
     // Whether any entry looks like the journal of an interrupted rewrite
     // (".NAME.solne-journal"): without one, no file needs the look.
-    bool MayHoldJournals() const { return mayHoldJournals_; }
-    // Whether the listing holds the journal of an interrupted rewrite of `name`.
+    bool MayHoldJournals() const { return !journals_.empty(); }
+    // Whether the listing holds an entry of any kind under the name of the
+    // journal of `name` (it is then judged, and named when not trusted).
     bool HasJournalOf(const std::string& name) const;
     bool IsLink(const std::string& name) const;
 
@@ -57,14 +61,15 @@ private:
     // Lower-case name to regular files; built on the first lookup that needs it.
     mutable std::unordered_map<std::string, std::vector<size_t>> folded_;
     mutable bool foldedBuilt_ = false;
-    bool mayHoldJournals_ = false;
+    std::unordered_set<std::string> journals_;  // entries named like journals
 };
 
-// Reads up to `limit` bytes of the listed file `name` as the editor must
-// see it: a link followed under the link rule with `root`, an interrupted
-// rewrite read from its journal. `dir` is the folder, opened to read its
-// plain files by name (when invalid: by path). EFBIG: the file is longer.
-int ReadListedHead(FileSystem& fs, const std::string& root, const UserFolderIndex& folder, Handle dir,
-                   const std::string& name, size_t limit, std::string& out);
+// Reads up to `limit` bytes of the listed file `name` of the open per-user
+// folder `user` as the editor must see it: with the rights of the folder's
+// owner, an interrupted rewrite read from its journal, a link followed only
+// under the board's link rule (BoardFolder.h) and never to "user.txt" or
+// "group.txt" (`data`: kDataFileAlias). EFBIG: the file is longer.
+int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,
+                   const DataFileIds& data, const std::string& name, size_t limit, std::string& out);
 
 }  // namespace solne

@@ -26,6 +26,7 @@ const char* FsOpName(FsOp op) {
     case FsOp::Close: return "Close";
     case FsOp::Chmod: return "Chmod";
     case FsOp::Chown: return "Chown";
+    case FsOp::ReadLink: return "ReadLink";
     }
     return "?";
 }
@@ -153,6 +154,35 @@ int FaultyFileSystem::OpenFolder(const std::string& path, Handle& dir) {
     int err = inner_.OpenFolder(path, dir);
     if (err == 0) Opened(dir, path);
     return End(err);
+}
+
+// Opening a folder inside another counts as opening a folder, listing an
+// open one as a listing, both under the folder's path.
+int FaultyFileSystem::OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st) {
+    const std::string path = PathAt(dir, name);
+    if (int err = Begin(FsOp::OpenFolder, path)) {
+        out = Handle();
+        return End(err);
+    }
+    int err = inner_.OpenFolderAt(dir, name, out, st);
+    if (err == 0) Opened(out, path);
+    return End(err);
+}
+
+int FaultyFileSystem::ReadFolder(Handle dir, std::vector<DirEntry>& out) {
+    if (int err = Begin(FsOp::ListDir, PathOf(dir))) {
+        out.clear();
+        return End(err);
+    }
+    return End(inner_.ReadFolder(dir, out));
+}
+
+int FaultyFileSystem::ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) {
+    if (int err = Begin(FsOp::ReadLink, PathAt(dir, name))) {
+        target.clear();
+        return End(err);
+    }
+    return End(inner_.ReadLinkAt(dir, name, target, link));
 }
 
 int FaultyFileSystem::StatAt(Handle dir, const std::string& name, FileStat& out) {

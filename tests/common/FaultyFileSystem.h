@@ -20,7 +20,7 @@ namespace solne::test {
 // Rename, Unlink, Chmod and Chown are their handle-based forms.
 enum class FsOp {
     Stat, ReadFile, ListDir, RealPath, OpenFolder, StatAt, OpenWrite, OpenRead, Rename, Unlink,
-    StatOf, Read, Write, Seek, Truncate, Reserve, Sync, Close, Chmod, Chown
+    StatOf, Read, Write, Seek, Truncate, Reserve, Sync, Close, Chmod, Chown, ReadLink
 };
 
 const char* FsOpName(FsOp op);
@@ -71,6 +71,9 @@ public:
                FileStat* st = nullptr) override;
     int RenameAt(Handle dir, const std::string& from, const std::string& to) override;
     int UnlinkAt(Handle dir, const std::string& name) override;
+    int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st = nullptr) override;
+    int ReadFolder(Handle dir, std::vector<DirEntry>& out) override;
+    int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override;
     int StatOf(Handle file, FileStat& out) override;
     int Read(Handle file, size_t max, std::string& out) override;
     int Write(Handle file, std::string_view data) override;

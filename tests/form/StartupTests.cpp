@@ -1,4 +1,10 @@
 // Start-up: locating the board, loading it, and what the window shows first.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
 #include "FormTest.h"
 #include "store/Settings.h"
 
@@ -195,6 +201,39 @@ TEST_F(StartupTest, LoadErrorNamesFileLineAndProblemAndWritesNothing) {
     EXPECT_EQ(ListNames(Board() + "/user"), before);
     EXPECT_EQ(ReadBytes(Ini()), ini);
     EXPECT_FALSE(w->window.visible);
+}
+
+// A fifo named "user.txt" is there, not missing: the load names it with its
+// problem (as solne-check does) and no folder chooser opens. Journals the
+// load did not trust are named beside a load error, and after a good load.
+TEST_F(StartupTest, FifoDataFileIsALoadErrorNamingItAndIgnoredJournalsAreNamed) {
+    WriteBoard(Board(), FiveUsers());
+    WriteIni(Board());
+    const std::string fifo = Board() + "/user.txt";
+    ASSERT_EQ(std::remove(fifo.c_str()), 0);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string journal = Board() + "/user/.u01.txt.solne-journal";
+    ASSERT_EQ(::symlink("/etc/passwd", journal.c_str()), 0);
+    ASSERT_EQ(Open(), StartResult::LoadFailed);
+    EXPECT_EQ(dialogs.chooserCalls, 0);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, "データファイルを読み込めませんでした。\r\n" + fifo +
+                                         "\r\n通常のファイルではありません（FIFO、デバイス、フォルダなど）");
+
+    ASSERT_EQ(std::remove(fifo.c_str()), 0);
+    WriteBoard(Board(), FiveUsers());
+    dialogs.boxes.clear();
+    ASSERT_EQ(Open(), StartResult::Ready);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find(journal + ": ジャーナルとして使いませんでした（シンボリックリンクです）"),
+              std::string::npos)
+        << dialogs.boxes[0].text;
+    // The save does not use it either, and its message says so.
+    w->cmdSave_Click();
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text.rfind("データの保存が完了しました。\r\n\r\n", 0), 0u) << dialogs.boxes[1].text;
+    EXPECT_NE(dialogs.boxes[1].text.find(journal + ": "), std::string::npos) << dialogs.boxes[1].text;
+    EXPECT_TRUE(std::filesystem::is_symlink(journal));
 }
 
 }  // namespace

@@ -342,7 +342,7 @@ TEST(CheckLoadError, OddFilesAreNamedAtOnce) {
              ASSERT_EQ(::symlink("/proc/self/cmdline", p.c_str()), 0);
              ASSERT_EQ(::lchown(p.c_str(), 4242, 4242), 0);
          },
-         "リンク先がフォルダの外にあり"},
+         "管理者(root)かこのアカウントが作ったものではないリンクです"},
     };
     for (const Odd& odd : odds) {
         SCOPED_TRACE(odd.name);
@@ -360,6 +360,30 @@ TEST(CheckLoadError, OddFilesAreNamedAtOnce) {
         EXPECT_EQ(r.err.rfind(board + "/" + odd.name + ": ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(odd.problem), std::string::npos) << r.err;
     }
+}
+
+// File names are the folder's to choose: in the plain report an escape
+// sequence or a line break in one is written as \xNN, so no name reaches
+// the terminal raw or forges a line; a journal planted beside a file is
+// named (ignored-journal) and its content not read.
+TEST(CheckReport, FileNamesCannotForgeLinesOrReachTheTerminal) {
+    TempDir dir;
+    const std::string board = dir / "board";
+    WriteBytes(board + "/user.txt", SjisLines({"u01,pw,1"}));
+    WriteBytes(board + "/group.txt", SjisLines({"1,営業"}));
+    WriteBytes(board + "/user/u01.txt", SjisLines({"username=山田", "status=0", "plan="}));
+    WriteBytes(board + "/user/a\x1b[2Jb.txt", "x");
+    WriteBytes(board + "/user/c\nfake.txt: 偽の指摘\xc2\x9b.txt", "x");
+    symlink("/etc/passwd", (board + "/user/.u01.txt.solne-journal").c_str());
+    const RunResult r = RunCheck({board});
+    EXPECT_EQ(r.exitCode, 1);
+    const auto lines = r.outLines();
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_TRUE(HasLine(r, board + "/user/.u01.txt.solne-journal: ", "シンボリックリンクです")) << r.out;
+    EXPECT_TRUE(HasLine(r, board + "/user/a\\x1B[2Jb.txt: ", "")) << r.out;
+    EXPECT_TRUE(HasLine(r, board + "/user/c\\x0Afake.txt: 偽の指摘\\xC2\\x9B.txt: ", "")) << r.out;
+    EXPECT_EQ(lines.back(), "指摘 3 件");
 }
 
 // --------------------------------------------------------------- arguments

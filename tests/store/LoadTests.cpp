@@ -213,8 +213,9 @@ TEST(LoadBoard, NameLinesAndWholeStatusAndPlanLines) {
 }
 
 // A per-user file whose rewrite in place was cut short reads as the old
-// content its journal keeps; a journal that is a link is none of the
-// editor's and is passed over.
+// content its journal keeps (here one of an earlier version, without a
+// header, mode 0600 as that version made it); a journal that is a link is
+// none of the editor's: passed over and named.
 TEST(LoadBoard, InterruptedRewriteReadsAsItsJournal) {
     TempDir dir;
     WriteBoard(dir.path(), BoardFiles{{"a,p,0", "b,p,0"},
@@ -222,6 +223,7 @@ TEST(LoadBoard, InterruptedRewriteReadsAsItsJournal) {
                                       {{"a", {"username=新しい名前", "sta"}}, {"b", {"username=乙", "status=0", "plan="}}}});
     WriteBytes(dir / "user/.a.txt.solne-journal", SjisLines({"username=旧", "status=1", "plan=会議"}));
 #ifndef _WIN32
+    ::chmod((dir / "user/.a.txt.solne-journal").c_str(), 0600);
     WriteBytes(dir / "elsewhere.txt", SjisLines({"username=外", "status=9", "plan="}));
     ASSERT_EQ(::symlink("../elsewhere.txt", (dir / "user/.b.txt.solne-journal").c_str()), 0);
 #endif
@@ -230,6 +232,11 @@ TEST(LoadBoard, InterruptedRewriteReadsAsItsJournal) {
     EXPECT_EQ(b.Users[0].UserName, "旧");
     EXPECT_EQ(b.Users[0].StatusLine, "status=1");
     EXPECT_EQ(b.Users[1].UserName, "乙");
+#ifndef _WIN32
+    ASSERT_EQ(b.ignoredJournals.size(), 1u);
+    EXPECT_EQ(b.ignoredJournals[0].ToString(),
+              (dir / "user/.b.txt.solne-journal") + ": ジャーナルとして使いませんでした（シンボリックリンクです）");
+#endif
 }
 
 TEST(LoadBoard, PerUserFileByCaseOnlyMatchAndDotNames) {

@@ -4,6 +4,14 @@
 // (a folder where a file is expected, a missing folder).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
+#include <chrono>
+
+#include <thread>
+
+#include <atomic>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -348,7 +356,7 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
         ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
         ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
     };
-    const char* kForeign = "リンク先がフォルダの外にあり、リンクとは所有者が異なります";
+    const std::string kForeign = ErrnoText(kForeignLink);
     struct Case {
         const char* name;       // what is replaced by the link
         std::string target;     // where it leads
@@ -520,6 +528,58 @@ TEST_F(SaveTest, NameChangedBySecondEditorIsNoticed) {
     EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, bUser, bGroup), std::vector<std::string>{});
     EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, aUser, aGroup),
               (std::vector<std::string>{NativePath("user/u01.txt"), NativePath("user/u02.txt")}));
+}
+
+// Data files that are links the link rule follows read, for the question
+// before a save, where the load read them: unchanged is unchanged.
+TEST_F(SaveTest, LinkedDataFilesUnchangedAreNoOutsideChange) {
+    Make(SampleBoard());
+    std::filesystem::create_directory(dir / "data");
+    for (const char* name : {"user.txt", "group.txt"}) {
+        std::filesystem::rename(dir / name, dir / (std::string("data/") + name));
+        ASSERT_EQ(::symlink((std::string("data/") + name).c_str(), (dir / name).c_str()), 0);
+    }
+    LoadedBoard b = Load();
+    EXPECT_EQ(FilesChangedOutside(RealFileSystem(), paths, b.userFile, b.groupFile), std::vector<std::string>{});
+}
+
+// The board's own program rewrites status lines by cutting a file and
+// writing it again: a look in that moment sees no name line, but the name
+// did not change, and the question before a save must not say it did.
+TEST_F(SaveTest, StatusRewrittenByCuttingTheFileIsNoOutsideChange) {
+    test::BoardFiles files;
+    files.groupLines = {"1,営業"};
+    for (int i = 0; i < 8; ++i) {
+        const std::string id = "u" + std::to_string(i);
+        files.userLines.push_back(id + ",pw,1");
+        files.perUser.push_back({id, {"username=利用者" + std::to_string(i), "status=0", "plan="}});
+    }
+    Make(files);
+    LoadedBoard b = Load();
+    std::atomic<bool> stop{false};
+    std::thread board([&] {
+        for (long n = 0; !stop; ++n) {
+            const std::string id = "u" + std::to_string(n % 8);
+            const std::string bytes =
+                SjisLines({"username=利用者" + std::to_string(n % 8), "status=" + std::to_string(n), "plan="});
+            // A millisecond between the cut and the write, as a program
+            // that works out the new line after opening the file.
+            int fd = ::open(UserFile(id + ".txt").c_str(), O_WRONLY | O_TRUNC);
+            if (fd < 0) continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            (void)!::write(fd, bytes.data(), bytes.size());
+            ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    int falseQuestions = 0;
+    for (int look = 0; look < 60; ++look) {
+        falseQuestions += !FilesChangedOutside(RealFileSystem(), paths, b.userFile, b.groupFile).empty();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    stop = true;
+    board.join();
+    EXPECT_EQ(falseQuestions, 0) << "of 60 looks";
 }
 
 // Temporary files a killed save left behind go with the next save, in the

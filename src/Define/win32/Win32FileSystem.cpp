@@ -195,11 +195,13 @@ struct Open {
 Handle Wrap(Open* o) { return Handle(reinterpret_cast<intptr_t>(o)); }
 Open* Unwrap(Handle h) { return h.valid() ? reinterpret_cast<Open*>(h.value()) : nullptr; }
 
-// The full path of `name` inside an open folder.
-int PathAt(Handle dir, const std::string& name, std::wstring& out) {
+// The full path of `name` inside an open folder. A name is one entry of the
+// folder, never a path ("..": the folder's parent, where `parent` allows).
+int PathAt(Handle dir, const std::string& name, std::wstring& out, bool parent = false) {
     const Open* d = Unwrap(dir);
     if (!d || !d->isDir) return EBADF;
     if (name.empty()) return ENOENT;
+    if (name.find_first_of("\\/") != std::string::npos || name == "." || (name == ".." && !parent)) return EINVAL;
     std::wstring w = WidePath(name);
     if (w.empty()) return EINVAL;
     out = d->path;
@@ -344,7 +346,17 @@ public:
 
     int ListDir(const std::string& path, std::vector<DirEntry>& out) override {
         out.clear();
-        std::wstring pattern = WidePath(path);
+        return ListWide(WidePath(path), out);
+    }
+
+    int ReadFolder(Handle dir, std::vector<DirEntry>& out) override {
+        out.clear();
+        const Open* d = Unwrap(dir);
+        if (!d || !d->isDir) return EBADF;
+        return ListWide(d->path, out);
+    }
+
+    static int ListWide(std::wstring pattern, std::vector<DirEntry>& out) {
         if (pattern.empty()) return ENOENT;
         if (pattern.back() != L'\\') pattern += L'\\';
         pattern += L'*';
@@ -418,6 +430,55 @@ public:
         }
         dir = Wrap(new Open{h, std::move(base), true, false});
         return 0;
+    }
+
+    // A link or junction on the way is refused (ELOOP), never followed.
+    int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st) override {
+        out = Handle();
+        std::wstring w;
+        if (int err = PathAt(dir, name, w, true); err != 0) return err;
+        HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        FileStat seen;
+        int err = FillFrom(h, seen, false);
+        if (err == 0 && seen.isLink) err = ELOOP;
+        if (err == 0 && !seen.isDir) err = ENOTDIR;
+        std::wstring base;
+        if (err == 0 && FinalPath(h, base) != 0) base = AbsolutePath(w);
+        if (err != 0) {
+            CloseHandle(h);
+            return err;
+        }
+        if (st) *st = seen;
+        out = Wrap(new Open{h, std::move(base), true, false});
+        return 0;
+    }
+
+    // Windows keeps no link text that this program could walk: the text is
+    // the final path the link leads to (the system resolves it).
+    int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override {
+        target.clear();
+        link = FileStat{};
+        std::wstring w;
+        if (int err = PathAt(dir, name, w); err != 0) return err;
+        HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        int err = FillFrom(h, link, false);
+        CloseHandle(h);
+        if (err == 0 && !link.isLink) err = EINVAL;
+        if (err != 0) return err;
+        h = CreateFileW(w.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return PathErrno(w);
+        std::wstring buf;
+        err = FinalPath(h, buf);
+        CloseHandle(h);
+        if (err != 0) return err;
+        std::wstring_view v = buf;
+        if (v.starts_with(L"\\\\?\\UNC\\")) buf = L"\\\\" + std::wstring(v.substr(8));
+        else if (v.starts_with(L"\\\\?\\")) buf = std::wstring(v.substr(4));
+        return win32::Narrow(buf, target) ? 0 : EINVAL;
     }
 
     int StatAt(Handle dir, const std::string& name, FileStat& out) override {
@@ -660,6 +721,12 @@ FileSystem& RealFileSystem() {
 
 uid_t EffectiveUser() { return 0; }
 bool RunningAsRoot() { return false; }
+bool TrustedOwner(uid_t) { return true; }
+bool OthersMayChange(const FileStat&) { return false; }
+OwnerRights::OwnerRights(uid_t) {}
+OwnerRights::~OwnerRights() {}
+// No owners or groups in this sense (kFilesHaveOwners): every account is 0.
+bool AccountInGroup(uid_t, gid_t) { return true; }
 long CurrentProcessId() { return long(GetCurrentProcessId()); }
 
 bool ProcessIsRunning(long pid) {
