@@ -99,9 +99,11 @@ TEST(AdminCrashTest, ImportKilledDuringItsSaveLeavesEveryFileOldOrNew) {
             auto it = now.find(path);
             EXPECT_TRUE(it != now.end() && it->second == bytes) << path << " is not the new file";
         }
-        for (const auto& [path, bytes] : now)
-            if (!newState.contains(path) && !NameOf(path).starts_with("."))
+        for (const auto& [path, bytes] : now) {
+            if (!newState.contains(path) && !NameOf(path).starts_with(".")) {
                 EXPECT_TRUE(path.starts_with("user/") && oldState.contains(path)) << path << " is no board file";
+            }
+        }
         ASSERT_FALSE(HasFailure());
     }
     std::printf("admin crash test: import %.1f ms, %d of 8 runs killed\n", took.count() / 1000.0, killed);

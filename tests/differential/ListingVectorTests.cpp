@@ -68,7 +68,9 @@ void SetAttributes(const std::string& path, const Entry& e) {
 #else
 // POSIX has no hidden or system attribute: such entries are ordinary here.
 void SetAttributes(const std::string& path, const Entry& e) {
-    if (e.readOnly) ASSERT_EQ(::chmod(path.c_str(), 0444), 0) << path;
+    if (e.readOnly) {
+        ASSERT_EQ(::chmod(path.c_str(), 0444), 0) << path;
+    }
 }
 #endif
 

@@ -209,7 +209,9 @@ TEST(FileSystem, WindowsErrorTableGivesTheNamedReasons) {
     };
     for (const Row& row : rows) {
         EXPECT_EQ(win32::PortableError(row.code), row.portable) << row.code;
-        if (row.portable != 0) EXPECT_EQ(ErrnoText(row.portable), row.text) << row.code;
+        if (row.portable != 0) {
+            EXPECT_EQ(ErrnoText(row.portable), row.text) << row.code;
+        }
     }
     std::set<unsigned long> codes;
     for (const auto& m : win32::kErrorTable) EXPECT_TRUE(codes.insert(m.code).second) << "twice: " << m.code;
