@@ -25,4 +25,8 @@ bool IsValidUtf8(std::string_view bytes);
 // the bytes are valid UTF-8.
 size_t Utf8ErrorOffset(std::string_view bytes);
 
+// The text as a JSON string in quotes: quotes, backslashes and control
+// characters escaped, bytes that are not UTF-8 replaced by U+FFFD.
+std::string JsonString(std::string_view text);
+
 }  // namespace solne

@@ -1,5 +1,7 @@
 // Checking UTF-8, the encoding of every text in memory. The same on every
 // platform.
+#include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "Define/Cp932.h"
@@ -48,6 +50,34 @@ bool IsValidUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
     return i == bytes.size() || Utf8ErrorOffset(bytes.substr(i)) == std::string_view::npos;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    while (!text.empty()) {
+        const size_t bad = Utf8ErrorOffset(text);
+        for (char c : text.substr(0, bad)) {
+            switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                case '\t': out += "\\t"; break;
+                default:
+                    if (static_cast<unsigned char>(c) < 0x20) {
+                        char esc[8];
+                        std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
+                        out += esc;
+                    } else {
+                        out += c;
+                    }
+            }
+        }
+        if (bad == std::string_view::npos) break;
+        out += "\xEF\xBF\xBD";
+        text.remove_prefix(bad + 1);
+    }
+    return out + "\"";
 }
 
 }  // namespace solne

@@ -89,45 +89,15 @@ int Usage() {
     return 2;
 }
 
-// A JSON string; bytes that are not UTF-8 become U+FFFD.
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    while (!text.empty()) {
-        const size_t bad = solne::Utf8ErrorOffset(text);
-        const std::string_view good = text.substr(0, bad);
-        for (char c : good) {
-            switch (c) {
-                case '"': out += "\\\""; break;
-                case '\\': out += "\\\\"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                default:
-                    if (static_cast<unsigned char>(c) < 0x20) {
-                        char esc[8];
-                        std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
-                        out += esc;
-                    } else {
-                        out += c;
-                    }
-            }
-        }
-        if (bad == std::string_view::npos) break;
-        out += "\xEF\xBF\xBD";
-        text.remove_prefix(bad + 1);
-    }
-    return out + "\"";
-}
-
 std::string Json(const std::vector<solne::CheckFinding>& findings) {
     std::string out = "{\"findings\": [";
     for (size_t i = 0; i < findings.size(); ++i) {
         const solne::CheckFinding& f = findings[i];
         out += i == 0 ? "\n  " : ",\n  ";
-        out += "{\"code\": " + JsonString(f.code);
-        out += ", \"file\": " + (f.file.empty() ? std::string("null") : JsonString(f.file));
+        out += "{\"code\": " + solne::JsonString(f.code);
+        out += ", \"file\": " + (f.file.empty() ? std::string("null") : solne::JsonString(f.file));
         out += ", \"line\": " + (f.line > 0 ? std::to_string(f.line) : std::string("null"));
-        out += ", \"message\": " + JsonString(f.message) + "}";
+        out += ", \"message\": " + solne::JsonString(f.message) + "}";
     }
     out += findings.empty() ? "]" : "\n]";
     return out + ", \"count\": " + std::to_string(findings.size()) + "}\n";

@@ -155,32 +155,4 @@ std::string SummaryJson(const Summary& s, Outcome outcome) {
            "}}\n";
 }
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    while (!text.empty()) {
-        const size_t bad = Utf8ErrorOffset(text);
-        for (char c : text.substr(0, bad)) {
-            switch (c) {
-                case '"': out += "\\\""; break;
-                case '\\': out += "\\\\"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                default:
-                    if (static_cast<unsigned char>(c) < 0x20) {
-                        char esc[8];
-                        std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
-                        out += esc;
-                    } else {
-                        out += c;
-                    }
-            }
-        }
-        if (bad == std::string_view::npos) break;
-        out += "\xEF\xBF\xBD";
-        text.remove_prefix(bad + 1);
-    }
-    return out + "\"";
-}
-
 }  // namespace solne::cli

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Define/Cp932.h"
 #include "Define/Define.h"
 #include "Define/FileSystem.h"
 #include "store/Settings.h"
@@ -45,8 +46,5 @@ enum class Outcome { Saved, DryRun, Unchanged };
 
 std::string SummaryText(const Summary& summary, Outcome outcome);
 std::string SummaryJson(const Summary& summary, Outcome outcome);
-
-// A JSON string of UTF-8 text; bytes that are not UTF-8 become U+FFFD.
-std::string JsonString(std::string_view text);
 
 }  // namespace solne::cli
