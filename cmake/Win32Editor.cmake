@@ -11,6 +11,8 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 target_sources(solne-check PRIVATE ${SOLNE_RESOURCE_DIR}/solne-check.rc)
 target_include_directories(solne-check PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
+target_sources(solne-admin PRIVATE ${SOLNE_RESOURCE_DIR}/solne-admin.rc)
+target_include_directories(solne-admin PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
 
 add_library(solne_win32ui STATIC
   src/win32/Win32Controls.cpp
