@@ -102,7 +102,9 @@ TEST(FileSharing, HoldsShorterThanTheBoundAreWaitedFor) {
     Board b;
     LoadedBoard loaded;
     {
-        Holder reading(b.File("user.txt"), "-", 700);  // no one may read it
+        // A file the save below leaves alone: the wait of the load counts
+        // against the same file's bound within a few seconds.
+        Holder reading(b.File("user/u02.txt"), "-", 700);  // no one may read it
         ASSERT_TRUE(reading.holding());
         auto err = LoadBoard(RealFileSystem(), b.paths, loaded);
         ASSERT_FALSE(err) << err->ToString();
