@@ -280,24 +280,9 @@ int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, mod
     return err;
 }
 
-int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
-                       FileStat* fileStat) {
-    out.clear();
-    ScopedHandle dir(fs);
-    if (int err = fs.OpenFolder(FolderOf(target), dir.get()); err != 0) return err;
-    NameJournalFolder(FolderOf(target));
-    return ReadCurrent(fs, *dir, NameOf(target), out, limit, true, fileStat);
-}
-
 int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
                          bool lookForJournal, FileStat* st) {
     return ReadCurrent(fs, dir, name, out, limit, lookForJournal, st);
-}
-
-int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder) {
-    ScopedHandle dir(fs);
-    if (fs.OpenFolder(folder, dir.get()) != 0) return 0;
-    return RemoveStaleTemporaryFiles(fs, *dir);
 }
 
 int RemoveStaleTemporaryFiles(FileSystem& fs, Handle dir, const std::vector<DirEntry>* entries) {

@@ -89,16 +89,10 @@ int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& f
 int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, mode_t mode, std::string& temp,
                         Handle& file);
 
-// Reads a file as the editor must see it: the old content kept in its
-// journal when a rewrite was interrupted (and the journal is trusted), else
-// the file. `target` is the
-// file itself (a link already followed); `st`, when given, receives what
-// the file looks like.
-int ReadCurrentContent(FileSystem& fs, const std::string& target, std::string& out, size_t limit,
-                       FileStat* st = nullptr);
-
-// The same for the entry `name` of a folder the caller opened (never
-// through a link): as much of it as it held when opened, up to `limit`
+// Reads the entry `name` of a folder the caller opened (never through a
+// link) as the editor must see it: the old content kept in its journal when
+// a rewrite was interrupted (and the journal is trusted), else the file; as
+// much of it as it held when opened, up to `limit`
 // bytes (EFBIG with the first `limit` bytes when it held more). `st`, when
 // given, receives what the file itself looks like.
 int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, std::string& out, size_t limit,
@@ -113,7 +107,5 @@ int ReadCurrentContentIn(FileSystem& fs, Handle dir, const std::string& name, st
 // named like one is not ours and stays. `entries` is the folder's listing
 // when the caller has one. Returns how many went.
 int RemoveStaleTemporaryFiles(FileSystem& fs, Handle dir, const std::vector<DirEntry>* entries = nullptr);
-// The same for a folder by its path.
-int RemoveStaleTemporaryFiles(FileSystem& fs, const std::string& folder);
 
 }  // namespace solne

@@ -43,9 +43,6 @@ public:
     // Whether the listing holds a regular file of exactly this name, and
     // whether that name is a symbolic link.
     bool Has(const std::string& name) const { return exact_.contains(name); }
-    // Whether any entry looks like the journal of an interrupted rewrite
-    // (".NAME.solne-journal"): without one, no file needs the look.
-    bool MayHoldJournals() const { return !journals_.empty(); }
     // Whether the listing holds an entry of any kind under the name of the
     // journal of `name` (it is then judged, and named when not trusted).
     bool HasJournalOf(const std::string& name) const;

@@ -742,7 +742,9 @@ TEST(CrashTest, RewriteInPlaceKilledReadsOldOrNew) {
 
         journals += test::PathExists(root / ".user.txt.solne-journal");
         std::string seen;
-        ASSERT_EQ(ReadCurrentContent(RealFileSystem(), file, seen, kMaxFileBytes), 0);
+        ScopedHandle folder(RealFileSystem());
+        ASSERT_EQ(RealFileSystem().OpenFolder(FolderOf(file), folder.get()), 0);
+        ASSERT_EQ(ReadCurrentContentIn(RealFileSystem(), *folder, NameOf(file), seen, kMaxFileBytes, true), 0);
         EXPECT_TRUE(seen == oldContent || seen == newContent) << "run " << run << ": " << seen.size() << " bytes";
         ASSERT_EQ(ReplaceFile(RealFileSystem(), root.path(), file, newContent, true, step), 0) << step;
         EXPECT_EQ(test::ReadBytes(root / "links/user.txt"), newContent);

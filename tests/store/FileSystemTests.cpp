@@ -171,7 +171,9 @@ TEST(FileSystem, ProcessesAreFoundById) {
     WriteBytes(dir / own, "saving");
     WriteBytes(dir / stale, "half");
     ::chmod((dir / stale).c_str(), 0444);
-    EXPECT_EQ(RemoveStaleTemporaryFiles(fs, dir.path()), 1);
+    ScopedHandle folder(fs);
+    ASSERT_EQ(fs.OpenFolder(dir.path(), folder.get()), 0);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(fs, *folder), 1);
     EXPECT_TRUE(std::filesystem::exists(dir / own));
     EXPECT_FALSE(std::filesystem::exists(dir / stale));
 }
