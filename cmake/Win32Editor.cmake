@@ -20,7 +20,6 @@ add_library(solne_win32ui STATIC
   src/win32/Win32Font.cpp
   src/win32/Win32Form.cpp
   src/win32/Win32LongBox.cpp
-  src/win32/Win32Settings.cpp
   src/win32/Win32Editor.cpp)
 target_link_libraries(solne_win32ui PUBLIC solne_form comctl32 ole32 uuid shell32 gdi32 user32)
 
