@@ -181,7 +181,8 @@ private:
     Handle h_;
 };
 
-// The real POSIX file system.
+// The platform's own file system: the POSIX calls, or on Windows the W
+// functions (src/Define/win32).
 FileSystem& RealFileSystem();
 
 // The text of an errno value or of one of the values above, for reports
@@ -216,7 +217,8 @@ bool IsAbsolutePath(const std::string& path);
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 
-// The folder that holds the running executable (from /proc/self/exe).
+// The folder that holds the running executable, whatever the current folder
+// (/proc/self/exe on Linux, GetModuleFileNameW on Windows).
 std::string ProgramFolder();
 
 // The account whose file-system rights this thread works with (the

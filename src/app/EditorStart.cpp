@@ -13,8 +13,8 @@
 
 namespace solne {
 
-std::string EditorHelpText(const SettingsEnvironment& env, const SettingsPlace& place) {
-    const std::string own = UserSettingsFile(env);
+std::string EditorHelpText(Places& places, const SettingsPlace& place) {
+    const std::string own = AccountSettingsFile(places);
     std::string text =
         "ソルネ " SOLNE_VERSION ": 行き先掲示板システムのユーザーとグループを編集するエディターです。\n"
         "\n"
@@ -26,11 +26,11 @@ std::string EditorHelpText(const SettingsEnvironment& env, const SettingsPlace& 
         "にあります（相対パスはその setup.ini のあるフォルダから見たパスです）。\n"
         "設定ファイルは次の順に探します:\n"
         "  1. プログラムと同じフォルダ（そこにあるとき、またはそのフォルダに書き込めるとき）:\n"
-        "     " + JoinPath(env.programFolder, "setup.ini") + "\n"
+        "     " + BesideProgramSettingsFile(places) + "\n"
         "  2. 利用者ごとの設定（$XDG_CONFIG_HOME/solne/setup.ini、既定は ~/.config/solne/setup.ini）:\n"
         "     " + (own.empty() ? std::string("（ホームフォルダがありません）") : own) + "\n"
         "  3. 2 がないときに読むシステム全体の既定値（$XDG_CONFIG_DIRS の各フォルダ、既定は /etc/xdg）:\n";
-    for (const std::string& system : SystemSettingsFiles(env)) text += "     " + system + "\n";
+    for (const std::string& system : SystemSettingsFiles(places)) text += "     " + system + "\n";
     text +=
         "掲示板のファイル（user.txt と group.txt）が見つからないときはフォルダを尋ね、\n"
         "読み込めたフォルダだけを 1 または 2 の設定ファイルに書きます。\n"
@@ -48,8 +48,8 @@ std::optional<int> HandleEditorArguments(int argc, char** argv) {
     if (arg == "--version") {
         std::fputs("solne " SOLNE_VERSION "\n", stdout);
     } else {
-        const SettingsEnvironment env = SettingsEnvironment::Current();
-        std::fputs(EditorHelpText(env, FindSettingsPlace(RealFileSystem(), env)).c_str(), stdout);
+        Places& places = PlatformPlaces();
+        std::fputs(EditorHelpText(places, FindSettingsPlace(RealFileSystem(), places)).c_str(), stdout);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::perror("solne: 標準出力に書き込めませんでした");

@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     solne::QtDialogs dialogs;
-    solne::QtMainWindow window(dialogs, solne::FindSettingsPlace(solne::RealFileSystem(),
-                                                                 solne::SettingsEnvironment::Current()));
+    solne::QtMainWindow window(dialogs, solne::FindSettingsPlace(solne::RealFileSystem()));
     dialogs.SetParent(&window);
 
     switch (window.Form().Start()) {

@@ -1,5 +1,6 @@
 // The editor on Windows: one window on the board named by "setup.ini"
-// (beside the program, or under %APPDATA% when that folder is read-only).
+// (store/SettingsPlace: beside the program, or under %APPDATA% when that
+// folder cannot be written).
 #include <exception>
 #include <string>
 
@@ -7,8 +8,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "store/SettingsPlace.h"
 #include "win32/Win32Editor.h"
-#include "win32/Win32Settings.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The folder chooser is a COM object of the shell.
@@ -18,7 +19,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     int status = 0;
     try {
-        solne::win32::Editor editor(instance, solne::win32::SettingsFilePath());
+        solne::win32::Editor editor(instance, solne::FindSettingsPlace(solne::RealFileSystem()));
         switch (editor.main().Start()) {
         case solne::StartResult::Cancelled: status = 0; break;
         case solne::StartResult::LoadFailed: status = 1; break;

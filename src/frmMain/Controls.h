@@ -1,7 +1,7 @@
 // What the window's logic needs from its controls, and nothing more: text
 // boxes, list views and the window itself. Each toolkit (Qt on Linux, the
-// Windows controls) implements these; the tests use plain objects. Texts are
-// UTF-8 throughout. Message boxes and the folder chooser are in Dialogs.h.
+// Windows controls, the command-line toolkit's controls in memory) implements
+// these; the tests use plain objects. Texts are UTF-8 throughout. Message boxes and the folder chooser are in Dialogs.h.
 #pragma once
 
 #include <optional>

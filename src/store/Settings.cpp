@@ -252,8 +252,6 @@ BoardPaths BoardPaths::For(const std::string& installedPath) {
     return p;
 }
 
-std::string SetupIniPath() { return JoinPath(ProgramFolder(), "setup.ini"); }
-
 LocateOutcome LocateInstallation(FileSystem& fs, const std::string& setupIniPath,
                                  const std::function<void(const std::string&)>& showMessage,
                                  const std::function<std::optional<std::string>()>& chooseFolder) {

@@ -1,5 +1,5 @@
-// The settings file "setup.ini" beside the program, and locating the board
-// folder at start-up.
+// The settings file "setup.ini" (where it lives: store/SettingsPlace), and
+// locating the board folder at start-up.
 #pragma once
 
 #include <functional>
@@ -49,9 +49,6 @@ struct BoardPaths {
     std::string UserFolder() const;  // InstalledPath + "/user"
     static BoardPaths For(const std::string& installedPath);
 };
-
-// "setup.ini" in the program's own folder.
-std::string SetupIniPath();
 
 // The message shown while the data files cannot be found.
 extern const char* const kFolderPromptMessage;

@@ -1,13 +1,15 @@
-// Where "setup.ini" is kept. Beside the program comes first, as on Windows;
-// a program installed where its users cannot write keeps it in each
-// account's configuration folder instead, with a system-wide default.
+// Where "setup.ini" is kept, on every platform: beside the program when
+// that folder is the program's own and writable; else in the account's
+// settings folder, reading a system-wide default (POSIX) or copying a preset
+// left beside the program (Windows) while the account has none. The platform
+// answers for its folders and makes the folder and the copy (Define/Places).
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "Define/FileSystem.h"
+#include "Define/Places.h"
 
 namespace solne {
 
@@ -20,46 +22,38 @@ struct SettingsPlace {
         : file(path), readFrom(std::move(path)) {}
 
     std::string file;      // the file a chosen folder is remembered in
-    std::string readFrom;  // the file read at start: `file`, or the system-wide default
+    std::string readFrom;  // the file read at start: `file`, or a default the account has not replaced
     bool createFolder = false;  // the folder of `file` is made (mode 0700) when missing
 };
 
-// What decides the place.
-struct SettingsEnvironment {
-    std::string programFolder;
-    std::string home;           // $HOME, else the account's home folder
-    std::string xdgConfigHome;  // $XDG_CONFIG_HOME as set ("" when unset)
-    std::string xdgConfigDirs;  // $XDG_CONFIG_DIRS as set ("" when unset)
-    static SettingsEnvironment Current();
-};
+// "setup.ini" beside the program.
+std::string BesideProgramSettingsFile(Places& places);
 
-// Whether the settings may be kept in the program's own folder when none is
-// there yet: the folder is writable for this account and is not one of the
-// system's program folders (/usr, /bin, /sbin), which belong to the package
-// manager even when root could write them.
-bool MayWriteBeside(const std::string& folder);
+// The account's own file, "solne/setup.ini" in the account's settings
+// folder; "" when the account has none.
+std::string AccountSettingsFile(Places& places);
 
-// The account's own file: $XDG_CONFIG_HOME/solne/setup.ini when that is an
-// absolute path, else ~/.config/solne/setup.ini; "" without a home folder.
-std::string UserSettingsFile(const SettingsEnvironment& env);
-
-// The system-wide defaults, in order of preference: solne/setup.ini in each
-// absolute folder of $XDG_CONFIG_DIRS (default /etc/xdg).
-std::vector<std::string> SystemSettingsFiles(const SettingsEnvironment& env);
+// The system-wide defaults, in order of preference: "solne/setup.ini" in
+// each system settings folder.
+std::vector<std::string> SystemSettingsFiles(Places& places);
 
 // Picks the settings file, in this order:
-//  1. "setup.ini" beside the program, when it exists or `mayWriteBeside`
-//     says the program's folder can hold it;
-//  2. the account's own file (UserSettingsFile), when it exists;
-//  3. otherwise the first system-wide default that exists is read, and a
-//     folder chosen later is remembered in the account's own file.
-// Without a home folder the file beside the program is used.
-SettingsPlace FindSettingsPlace(FileSystem& fs, const SettingsEnvironment& env,
-                                const std::function<bool(const std::string&)>& mayWriteBeside = MayWriteBeside);
+//  1. "setup.ini" beside the program, when the program's folder is its own
+//     and writable, or the account has no settings folder;
+//  2. where the platform uses a file beside the program as it is (POSIX),
+//     that file when it exists;
+//  3. the account's own file (AccountSettingsFile). While the account has
+//     none: where the platform copies a preset (Windows), a file beside the
+//     program is copied there (a preset that cannot be copied is read where
+//     it is); without a preset the first system-wide default that exists is
+//     read.
+// A folder chosen later is remembered in the file picked.
+SettingsPlace FindSettingsPlace(FileSystem& fs, Places& places = PlatformPlaces());
 
 // Writes the board folder into the settings file, making the account's
-// configuration folder first when the place asks for it. Returns "" or
+// settings folder first when the place asks for it. Returns "" or
 // "<file>: <reason>".
-std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder);
+std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder,
+                                  Places& places = PlatformPlaces());
 
 }  // namespace solne

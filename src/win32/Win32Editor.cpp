@@ -30,10 +30,10 @@ void Connect(Form& form, frmMain& main) {
     form.SetHandlers(std::move(handlers));
 }
 
-Editor::Editor(HINSTANCE instance, std::string setupIniPath, FileSystem& fs, MessageBoxFn messageBox)
+Editor::Editor(HINSTANCE instance, SettingsPlace settings, FileSystem& fs, MessageBoxFn messageBox)
     : form_(instance),
       dialogs_([this] { return form_.Handle(); }, std::move(messageBox)),
-      main_(std::make_unique<frmMain>(form_.Controls(dialogs_), std::move(setupIniPath), fs)) {
+      main_(std::make_unique<frmMain>(form_.Controls(dialogs_), std::move(settings), fs)) {
     Connect(form_, *main_);
 }
 

@@ -17,7 +17,7 @@ class Editor {
 public:
     // The message boxes are MessageBoxW owned by the window unless
     // `messageBox` stands in for it (tests).
-    Editor(HINSTANCE instance, std::string setupIniPath, FileSystem& fs = RealFileSystem(),
+    Editor(HINSTANCE instance, SettingsPlace settings, FileSystem& fs = RealFileSystem(),
            MessageBoxFn messageBox = {});
 
     Form& form() { return form_; }

@@ -12,7 +12,6 @@ constexpr int kTextId = 100;
 
 struct BoxState {
     int result = 0;
-    bool hasCancel = false;
 };
 
 NONCLIENTMETRICSW Metrics() {
@@ -95,7 +94,6 @@ int LongMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
     }
     const size_t defaultIndex = std::min(size_t((type & MB_DEFMASK) >> 8), buttons.size() - 1);
     BoxState state;
-    state.hasCancel = (type & MB_TYPEMASK) == MB_YESNOCANCEL;
 
     const NONCLIENTMETRICSW metrics = Metrics();
     HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
@@ -139,7 +137,7 @@ int LongMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
         SendMessageW(button, WM_SETFONT, WPARAM(font), FALSE);
         if (i == defaultIndex) focus = button;
     }
-    if (!state.hasCancel && (type & MB_TYPEMASK) == MB_YESNO) {
+    if ((type & MB_TYPEMASK) == MB_YESNO) {
         // As in MessageBoxW: a Yes/No question has no close box.
         EnableMenuItem(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     }

@@ -204,8 +204,6 @@ TEST(Locate, PromptMessageText) {
                  "ユーザー情報ファイルが見つかりませんでした。\r\n\r\n"
                  "[OK]ボタンを押すことでフォルダの指定画面が表示されます。\r\n"
                  "行き先掲示板システムがインストールされているフォルダを指定してください。");
-    std::string ini = SetupIniPath();
-    EXPECT_EQ(ini, JoinPath(ProgramFolder(), "setup.ini"));
 }
 
 TEST(Locate, StoredFolderWithBothFilesAsksNothingAndWritesNothing) {

@@ -61,12 +61,6 @@ constexpr LeftOut kPosixOnly[] = {
     {"SaveTest.SecondAccountRacingTheSaveReachesNothingOutside", "fork, setuid and symbolic links"},
     {"SaveTest.TemporaryFilesOfDeadProcessesAreRemoved",
      "fork; the Windows process check is in FileSystem.ProcessesAreFoundById"},
-    {"SettingsPlace.EnvironmentRules",
-     "the XDG folders, which Windows does not have; Windows keeps setup.ini by its own rules"},
-    {"SettingsPlace.AccountsOwnFileThenTheFirstSystemDefault",
-     "the XDG folders and the write test of a folder by permission bits; Windows keeps setup.ini by its own rules"},
-    {"SettingsPlace.RememberMakesThePrivateFolderAndLeavesTheSystemDefault",
-     "the XDG folders and the write test of a folder by permission bits; Windows keeps setup.ini by its own rules"},
 };
 
 // Adds the left-out tests to the negative part of the test filter.

@@ -14,19 +14,11 @@
 #include "win32/Win32Dialogs.h"
 #include "win32/Win32Form.h"
 #include "win32/Win32LongBox.h"
-#include "win32/Win32Settings.h"
-#include "win32ui/TestFiles.h"
 
 namespace solne {
 namespace {
 
 using win32::Win32Dialogs;
-
-using test::FolderEmpty;
-using test::PathExists;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
 
 struct AskedBox {
     HWND owner;
@@ -196,35 +188,6 @@ TEST_F(DialogsTest, AQuestionTallerThanTheScreenShowsEveryLineInAScrollingBox) {
     EXPECT_EQ(seen.owner, form_->Handle());
     EXPECT_TRUE(seen.ownerDisabled) << "modal over the window";
     EXPECT_TRUE(IsWindowEnabled(form_->Handle()));
-}
-
-TEST(SettingsPlace, BesideTheProgramWhenItsFolderCanBeWritten) {
-    TempDir program, appData;
-    EXPECT_TRUE(win32::FolderWritable(program.path()));
-    EXPECT_EQ(win32::SettingsFilePath(program.path(), appData.path(), true), program / "setup.ini");
-    EXPECT_TRUE(FolderEmpty(program.path())) << "the write test leaves nothing behind";
-    EXPECT_FALSE(win32::FolderWritable(program / "missing"));
-}
-
-TEST(SettingsPlace, UnderAppDataWhenTheProgramsFolderIsReadOnly) {
-    TempDir program, appData;
-    const std::string expected = JoinPath(JoinPath(appData.path(), "solne"), "setup.ini");
-    EXPECT_EQ(win32::SettingsFilePath(program.path(), appData.path(), false), expected);
-    EXPECT_TRUE(PathExists(appData / "solne"));
-    EXPECT_FALSE(PathExists(expected));
-
-    // An administrator's setup.ini beside the program is the first start's
-    // copy; the user's own is never overwritten by it afterwards.
-    TempDir program2, appData2;
-    WriteBytes(program2 / "setup.ini", "[Script]\r\nInstalledPath=C:\\board\r\n");
-    SetFileAttributesW(win32::WideText(program2 / "setup.ini").c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::string copy = win32::SettingsFilePath(program2.path(), appData2.path(), false);
-    EXPECT_EQ(ReadBytes(copy), "[Script]\r\nInstalledPath=C:\\board\r\n");
-    EXPECT_FALSE(GetFileAttributesW(win32::WideText(copy).c_str()) & FILE_ATTRIBUTE_READONLY);
-    WriteBytes(copy, "[Script]\r\nInstalledPath=D:\\mine\r\n");
-    win32::SettingsFilePath(program2.path(), appData2.path(), false);
-    EXPECT_EQ(ReadBytes(copy), "[Script]\r\nInstalledPath=D:\\mine\r\n");
-    SetFileAttributesW(win32::WideText(program2 / "setup.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

@@ -69,17 +69,4 @@ bool PathExists(const std::string& path) {
     return GetFileAttributesW(win32::WideText(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool FolderEmpty(const std::string& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((win32::WideText(folder) + L"\\*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return true;
-    bool empty = true;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") empty = false;
-    } while (FindNextFileW(h, &found));
-    FindClose(h);
-    return empty;
-}
-
 }  // namespace solne::test

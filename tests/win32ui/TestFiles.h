@@ -24,6 +24,5 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; "<missing>" when it cannot be read.
 std::string ReadBytes(const std::string& path);
 bool PathExists(const std::string& path);
-bool FolderEmpty(const std::string& folder);
 
 }  // namespace solne::test
