@@ -6,6 +6,10 @@
 #include <span>
 #include <string_view>
 
+namespace solne {
+class frmMain;
+}
+
 namespace solne::layout {
 
 // Positions and sizes are kept in twips (1/1440 inch), 15 to a pixel.
@@ -68,6 +72,15 @@ inline constexpr Control kControls[] = {
     {Kind::Button, "cmdSave", "保存", {7080, 4920, 975, 375}, 15},
     {Kind::Button, "cmdClose", "閉じる", {8160, 4920, 975, 375}, 16},
 };
+
+// Each button's click and each list's item click has its handler in frmMain
+// (cmdXxx_Click, lsvXxx_ItemClick), found by the control's name in a table
+// beside this one (Layout.cpp); a control of either kind without a handler
+// does not build. A toolkit sends every such event through Raise, so a new
+// control is added here and in that table only.
+// Runs the handler of the named control's event on `form`; false for a
+// control without one (labels, text boxes, unknown names).
+bool Raise(frmMain& form, std::string_view control);
 
 // The control of that name; nullptr when there is none.
 const Control* Find(std::string_view name);

@@ -6,10 +6,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-#include <map>
 #include <stdexcept>
 #include <string>
-#include <type_traits>
 
 #include "frmMain/Layout.h"
 
@@ -67,72 +65,57 @@ void PushButton::keyPressEvent(QKeyEvent* event) {
 QtMainWindow::QtMainWindow(Dialogs& dialogs, SettingsPlace settings, FileSystem& fs, QWidget* parent)
     : QWidget(parent) {
     BuildControls();
-    form_ = std::make_unique<frmMain>(FormControls{*txtUserId, *txtPassWords, *txtUserName, *lsvUserList,
-                                                   *txtGroupName, *lsvGroupList, *this, dialogs},
-                                      std::move(settings), fs);
+    form_ = std::make_unique<frmMain>(
+        FormControls{Get<QtTextBox>("txtUserId"), Get<QtTextBox>("txtPassWords"), Get<QtTextBox>("txtUserName"),
+                     Get<QtListView>("lsvUserList"), Get<QtTextBox>("txtGroupName"),
+                     Get<QtListView>("lsvGroupList"), *this, dialogs},
+        std::move(settings), fs);
     ConnectHandlers();
 }
 
 QtMainWindow::~QtMainWindow() = default;
+
+QWidget* QtMainWindow::Control(std::string_view name) const {
+    auto found = controls_.find(name);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+template <typename T>
+T& QtMainWindow::Get(std::string_view name) const {
+    T* control = dynamic_cast<T*>(Control(name));
+    if (!control) throw std::logic_error("layout: no control " + std::string(name) + " of the kind frmMain needs");
+    return *control;
+}
 
 // Every control of the layout table, in its order; then the tab order.
 void QtMainWindow::BuildControls() {
     setWindowTitle(QString::fromUtf8(kAppTitle));
     setFixedSize(Pixels(layout::kClientArea).size());
 
-    std::map<std::string_view, QWidget*> made;
     for (const layout::Control& c : layout::kControls) {
         QWidget* widget = Make(c, this);
         widget->setObjectName(QString::fromLatin1(c.name));
         widget->setGeometry(Pixels(c.place));
         if (std::string_view name = layout::AccessibleName(c); !name.empty())
             widget->setAccessibleName(QString::fromUtf8(name.data(), qsizetype(name.size())));
-        made[c.name] = widget;
+        controls_[c.name] = widget;
     }
-    auto get = [&made](auto*& field, const char* name) {
-        field = dynamic_cast<std::remove_reference_t<decltype(field)>>(made.at(name));
-        if (!field) throw std::logic_error(std::string("layout: wrong kind of control ") + name);
-    };
-    get(lblUserId, "lblUserId");
-    get(txtUserId, "txtUserId");
-    get(lblPassWords, "lblPassWords");
-    get(txtPassWords, "txtPassWords");
-    get(lblUserName, "lblUserName");
-    get(txtUserName, "txtUserName");
-    get(cmdUserAdd, "cmdUserAdd");
-    get(cmdUserUp, "cmdUserUp");
-    get(cmdUserDelete, "cmdUserDelete");
-    get(lblUserList, "lblUserList");
-    get(lsvUserList, "lsvUserList");
-    get(lblGroupName, "lblGroupName");
-    get(txtGroupName, "txtGroupName");
-    get(cmdGroupAdd, "cmdGroupAdd");
-    get(cmdGroupUp, "cmdGroupUp");
-    get(cmdGroupDelete, "cmdGroupDelete");
-    get(lblGroupList, "lblGroupList");
-    get(lsvGroupList, "lsvGroupList");
-    get(cmdGroupSet, "cmdGroupSet");
-    get(cmdGroupCancel, "cmdGroupCancel");
-    get(cmdSave, "cmdSave");
-    get(cmdClose, "cmdClose");
-
     auto order = layout::TabOrder();
     for (size_t i = 0; i + 1 < order.size(); ++i)
-        setTabOrder(made.at(order[i]->name), made.at(order[i + 1]->name));
+        setTabOrder(Control(order[i]->name), Control(order[i + 1]->name));
 }
 
+// Buttons and lists raise the handlers the layout names for them.
 void QtMainWindow::ConnectHandlers() {
     frmMain* f = form_.get();
-    connect(lsvUserList, &QtListView::ItemClick, this, [f] { f->lsvUserList_ItemClick(); });
-    connect(lsvGroupList, &QtListView::ItemClick, this, [f] { f->lsvGroupList_ItemClick(); });
-    const std::pair<QPushButton*, void (frmMain::*)()> buttons[] = {
-        {cmdUserAdd, &frmMain::cmdUserAdd_Click},         {cmdUserUp, &frmMain::cmdUserUp_Click},
-        {cmdUserDelete, &frmMain::cmdUserDelete_Click},   {cmdGroupAdd, &frmMain::cmdGroupAdd_Click},
-        {cmdGroupUp, &frmMain::cmdGroupUp_Click},         {cmdGroupDelete, &frmMain::cmdGroupDelete_Click},
-        {cmdGroupSet, &frmMain::cmdGroupSet_Click},       {cmdGroupCancel, &frmMain::cmdGroupCancel_Click},
-        {cmdSave, &frmMain::cmdSave_Click},               {cmdClose, &frmMain::cmdClose_Click}};
-    for (const auto& [button, handler] : buttons)
-        connect(button, &QPushButton::clicked, this, [f, handler = handler] { (f->*handler)(); });
+    for (const layout::Control& c : layout::kControls) {
+        const std::string_view name = c.name;
+        auto raise = [f, name] { layout::Raise(*f, name); };
+        if (c.kind == layout::Kind::Button)
+            connect(&Get<QPushButton>(name), &QPushButton::clicked, this, raise);
+        else if (c.kind == layout::Kind::ListView)
+            connect(&Get<QtListView>(name), &QtListView::ItemClick, this, raise);
+    }
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {

@@ -6,13 +6,13 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "frmMain/frmMain.h"
 #include "qt/QtListView.h"
-
-class QLabel;
 
 namespace solne {
 
@@ -47,29 +47,9 @@ public:
     void Show() override { show(); }
     void Close() override { close(); }
 
-    // ---- the controls, named as in the layout table
-    QLabel* lblUserId;
-    QtTextBox* txtUserId;
-    QLabel* lblPassWords;
-    QtTextBox* txtPassWords;
-    QLabel* lblUserName;
-    QtTextBox* txtUserName;
-    PushButton* cmdUserAdd;
-    PushButton* cmdUserUp;
-    PushButton* cmdUserDelete;
-    QLabel* lblUserList;
-    QtListView* lsvUserList;
-    QLabel* lblGroupName;
-    QtTextBox* txtGroupName;
-    PushButton* cmdGroupAdd;
-    PushButton* cmdGroupUp;
-    PushButton* cmdGroupDelete;
-    QLabel* lblGroupList;
-    QtListView* lsvGroupList;
-    PushButton* cmdGroupSet;
-    PushButton* cmdGroupCancel;
-    PushButton* cmdSave;
-    PushButton* cmdClose;
+    // The widget of the layout's control of that name (its objectName);
+    // nullptr for a name the layout does not have.
+    QWidget* Control(std::string_view name) const;
 
 protected:
     // Every way of closing the window passes Form_Unload.
@@ -78,6 +58,10 @@ protected:
 private:
     void BuildControls();
     void ConnectHandlers();
+    template <typename T>
+    T& Get(std::string_view name) const;
+
+    std::map<std::string_view, QWidget*> controls_;  // by the layout's names
 
     std::unique_ptr<frmMain> form_;
 };

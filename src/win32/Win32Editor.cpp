@@ -3,29 +3,15 @@
 #include <string_view>
 #include <utility>
 
+#include "frmMain/Layout.h"
+
 namespace solne::win32 {
 
+// Buttons and lists raise the handlers the layout names for them.
 void Connect(Form& form, frmMain& main) {
-    struct Button {
-        std::string_view name;
-        void (frmMain::*handler)();
-    };
-    static constexpr Button kButtons[] = {
-        {"cmdUserAdd", &frmMain::cmdUserAdd_Click},         {"cmdUserUp", &frmMain::cmdUserUp_Click},
-        {"cmdUserDelete", &frmMain::cmdUserDelete_Click},   {"cmdGroupAdd", &frmMain::cmdGroupAdd_Click},
-        {"cmdGroupUp", &frmMain::cmdGroupUp_Click},         {"cmdGroupDelete", &frmMain::cmdGroupDelete_Click},
-        {"cmdGroupSet", &frmMain::cmdGroupSet_Click},       {"cmdGroupCancel", &frmMain::cmdGroupCancel_Click},
-        {"cmdSave", &frmMain::cmdSave_Click},               {"cmdClose", &frmMain::cmdClose_Click},
-    };
     FormHandlers handlers;
-    handlers.click = [&main](std::string_view name) {
-        for (const Button& b : kButtons)
-            if (b.name == name) return (main.*b.handler)();
-    };
-    handlers.itemClick = [&main](std::string_view list) {
-        if (list == "lsvUserList") main.lsvUserList_ItemClick();
-        else if (list == "lsvGroupList") main.lsvGroupList_ItemClick();
-    };
+    handlers.click = [&main](std::string_view name) { layout::Raise(main, name); };
+    handlers.itemClick = [&main](std::string_view list) { layout::Raise(main, list); };
     handlers.unload = [&main](bool& cancel) { main.Form_Unload(cancel); };
     form.SetHandlers(std::move(handlers));
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "frmMain/Layout.h"
+
 namespace solne::test {
 
 void FakeListView::AddColumn(const std::string& header, int widthTwips) {
@@ -92,8 +94,8 @@ void FakeWindow::Close() {
 FakeForm::FakeForm(FakeDialogs& dialogs, SettingsPlace settings, FileSystem& fs)
     : frmMain(FormControls{userId, passWords, userName, userList, groupName, groupList, window, dialogs},
               std::move(settings), fs) {
-    userList.onItemClick = [this] { lsvUserList_ItemClick(); };
-    groupList.onItemClick = [this] { lsvGroupList_ItemClick(); };
+    userList.onItemClick = [this] { layout::Raise(*this, "lsvUserList"); };
+    groupList.onItemClick = [this] { layout::Raise(*this, "lsvGroupList"); };
     window.onClose = [this](bool& cancel) { Form_Unload(cancel); };
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "frmMain/Layout.h"
 #include "store/Load.h"
 
 namespace solne::model {
@@ -168,14 +169,7 @@ void FakeHands::Type(Box box, const std::string& text) {
     boxes[int(box)]->text = text;
 }
 
-void FakeHands::Press(int button) {
-    void (frmMain::*handlers[])() = {&frmMain::cmdUserAdd_Click,   &frmMain::cmdUserUp_Click,
-                                     &frmMain::cmdUserDelete_Click, &frmMain::cmdGroupAdd_Click,
-                                     &frmMain::cmdGroupUp_Click,   &frmMain::cmdGroupDelete_Click,
-                                     &frmMain::cmdGroupSet_Click,  &frmMain::cmdGroupCancel_Click,
-                                     &frmMain::cmdSave_Click,      &frmMain::cmdClose_Click};
-    (form_.get()->*handlers[button])();
-}
+void FakeHands::Press(int button) { layout::Raise(*form_, CommandName(Command(button))); }
 
 // ------------------------------------------------------------------ driver
 

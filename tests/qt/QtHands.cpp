@@ -4,6 +4,9 @@
 #include <QInputMethodEvent>
 #include <QTest>
 
+#include <stdexcept>
+#include <string>
+
 namespace solne::test {
 
 void TypeInto(QLineEdit* box, const QString& text) {
@@ -22,6 +25,18 @@ void ClickRow(QtListView* list, int row, Qt::KeyboardModifiers mods) {
 }
 
 void PressButton(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+namespace {
+template <typename T>
+T* Named(const QtMainWindow& window, std::string_view name) {
+    if (auto* control = dynamic_cast<T*>(window.Control(name))) return control;
+    throw std::logic_error("the window has no control " + std::string(name) + " of that kind");
+}
+}  // namespace
+
+QLineEdit* Box(const QtMainWindow& window, std::string_view name) { return Named<QLineEdit>(window, name); }
+QtListView* List(const QtMainWindow& window, std::string_view name) { return Named<QtListView>(window, name); }
+QPushButton* Button(const QtMainWindow& window, std::string_view name) { return Named<QPushButton>(window, name); }
 
 frmMain& QtHands::Open(Dialogs& dialogs, const std::string& setupIniPath) {
     window_.reset();
@@ -48,16 +63,10 @@ void QtHands::Key(model::List list, bool down) {
 }
 
 void QtHands::Type(model::Box box, const std::string& text) {
-    QLineEdit* boxes[] = {window_->txtUserId, window_->txtPassWords, window_->txtUserName, window_->txtGroupName};
-    TypeInto(boxes[int(box)], QString::fromStdString(text));
+    const char* boxes[] = {"txtUserId", "txtPassWords", "txtUserName", "txtGroupName"};
+    TypeInto(Box(*window_, boxes[int(box)]), QString::fromStdString(text));
 }
 
-void QtHands::Press(int button) {
-    QPushButton* buttons[] = {window_->cmdUserAdd,  window_->cmdUserUp,      window_->cmdUserDelete,
-                              window_->cmdGroupAdd, window_->cmdGroupUp,     window_->cmdGroupDelete,
-                              window_->cmdGroupSet, window_->cmdGroupCancel, window_->cmdSave,
-                              window_->cmdClose};
-    PressButton(buttons[button]);
-}
+void QtHands::Press(int button) { PressButton(Button(*window_, model::CommandName(model::Command(button)))); }
 
 }  // namespace solne::test

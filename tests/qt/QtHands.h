@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include <memory>
+#include <string_view>
 
 #include "model/ModelDriver.h"
 #include "qt/QtMainWindow.h"
@@ -18,6 +19,12 @@ void TypeInto(QLineEdit* box, const QString& text);
 // A mouse click on a row of a list.
 void ClickRow(QtListView* list, int row, Qt::KeyboardModifiers mods = Qt::NoModifier);
 void PressButton(QPushButton* button);
+
+// The window's control of that name in the layout, as the widget a test
+// drives; throws (a failed test) when the window has no such control.
+QLineEdit* Box(const QtMainWindow& window, std::string_view name);
+QtListView* List(const QtMainWindow& window, std::string_view name);
+QPushButton* Button(const QtMainWindow& window, std::string_view name);
 
 class QtHands : public model::Hands {
 public:
@@ -33,7 +40,7 @@ public:
 
 private:
     QtListView* ListOf(model::List list) const {
-        return list == model::List::Users ? window_->lsvUserList : window_->lsvGroupList;
+        return List(*window_, list == model::List::Users ? "lsvUserList" : "lsvGroupList");
     }
     std::unique_ptr<QtMainWindow> window_;
 };

@@ -52,10 +52,13 @@ protected:
     }
 
     frmMain& F() { return w->Form(); }
+    QLineEdit* Box(std::string_view name) const { return test::Box(*w, name); }
+    QtListView* List(std::string_view name) const { return test::List(*w, name); }
+    QPushButton* Button(std::string_view name) const { return test::Button(*w, name); }
     static std::string Text(const QLineEdit* box) { return box->text().toStdString(); }
     bool UserBoxesEmpty() const {
-        return w->txtUserId->text().isEmpty() && w->txtPassWords->text().isEmpty() &&
-               w->txtUserName->text().isEmpty();
+        return Box("txtUserId")->text().isEmpty() && Box("txtPassWords")->text().isEmpty() &&
+               Box("txtUserName")->text().isEmpty();
     }
     std::string LastBox() const { return dialogs.boxes.empty() ? "" : dialogs.boxes.back().text; }
 };
@@ -88,7 +91,7 @@ TEST_F(QtWindowTest, ControlsStandWhereTheLayoutTablePutsThem) {
             EXPECT_EQ(c.kind, layout::Kind::ListView);
         }
     }
-    EXPECT_EQ(w->cmdGroupCancel->geometry(), QRect(320, 216, 73, 57));
+    EXPECT_EQ(Button("cmdGroupCancel")->geometry(), QRect(320, 216, 73, 57));
 }
 
 TEST_F(QtWindowTest, TabMovesThroughTheControlsInTableOrder) {
@@ -96,7 +99,7 @@ TEST_F(QtWindowTest, TabMovesThroughTheControlsInTableOrder) {
     QApplication::setActiveWindow(w.get());
     auto order = layout::TabOrder();
     ASSERT_EQ(order.size(), 16u);
-    w->txtUserId->setFocus();
+    Box("txtUserId")->setFocus();
     for (size_t i = 1; i <= order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         const char* expected = order[i % order.size()]->name;
@@ -106,8 +109,8 @@ TEST_F(QtWindowTest, TabMovesThroughTheControlsInTableOrder) {
 
 TEST_F(QtWindowTest, TextBoxesAndListsAreNamedByTheirLabels) {
     const std::pair<QWidget*, const char*> named[] = {
-        {w->txtUserId, "ユーザーID"},     {w->txtPassWords, "パスワード"},  {w->txtUserName, "ユーザー(表示)名"},
-        {w->lsvUserList, "ユーザー一覧"}, {w->txtGroupName, "グループ名"}, {w->lsvGroupList, "グループ一覧"}};
+        {Box("txtUserId"), "ユーザーID"},     {Box("txtPassWords"), "パスワード"},  {Box("txtUserName"), "ユーザー(表示)名"},
+        {List("lsvUserList"), "ユーザー一覧"}, {Box("txtGroupName"), "グループ名"}, {List("lsvGroupList"), "グループ一覧"}};
     for (const auto& [widget, name] : named) EXPECT_EQ(widget->accessibleName().toStdString(), name);
 }
 
@@ -115,15 +118,15 @@ TEST_F(QtWindowTest, TextBoxesAndListsAreNamedByTheirLabels) {
 // nothing typed or selected each handler shows its own first message.
 TEST_F(QtWindowTest, EveryButtonReachesItsHandlerByMouseEnterAndSpace) {
     const std::pair<QPushButton*, const char*> buttons[] = {
-        {w->cmdUserAdd, "ユーザーIDを入力してください。"},
-        {w->cmdUserUp, "更新可能な項目は「ユーザー(表示)名」、「パスワード」のみです。"},
-        {w->cmdUserDelete, "削除するユーザーを「ユーザー一覧」から選択してください。"},
-        {w->cmdGroupAdd, "グループ名を入力してください。"},
-        {w->cmdGroupUp, "更新したいグループを選択してください。"},
-        {w->cmdGroupDelete, "削除するグループを「グループ一覧」から選択してください。"},
-        {w->cmdGroupSet, "設定したいグループを「グループ一覧」から選択してください。"},
-        {w->cmdGroupCancel, "グループ解除したいユーザーを「ユーザー一覧」から選択してください。"},
-        {w->cmdSave, "データの保存が完了しました。"}};
+        {Button("cmdUserAdd"), "ユーザーIDを入力してください。"},
+        {Button("cmdUserUp"), "更新可能な項目は「ユーザー(表示)名」、「パスワード」のみです。"},
+        {Button("cmdUserDelete"), "削除するユーザーを「ユーザー一覧」から選択してください。"},
+        {Button("cmdGroupAdd"), "グループ名を入力してください。"},
+        {Button("cmdGroupUp"), "更新したいグループを選択してください。"},
+        {Button("cmdGroupDelete"), "削除するグループを「グループ一覧」から選択してください。"},
+        {Button("cmdGroupSet"), "設定したいグループを「グループ一覧」から選択してください。"},
+        {Button("cmdGroupCancel"), "グループ解除したいユーザーを「ユーザー一覧」から選択してください。"},
+        {Button("cmdSave"), "データの保存が完了しました。"}};
     for (const auto& [button, message] : buttons) {
         SCOPED_TRACE(button->objectName().toStdString());
         const size_t before = dialogs.boxes.size();
@@ -134,7 +137,7 @@ TEST_F(QtWindowTest, EveryButtonReachesItsHandlerByMouseEnterAndSpace) {
         ASSERT_EQ(dialogs.boxes.size(), before + 4);
         for (size_t i = before; i < before + 4; ++i) EXPECT_EQ(dialogs.boxes[i].text, message);
     }
-    QTest::keyClick(w->cmdClose, Qt::Key_Return);
+    QTest::keyClick(Button("cmdClose"), Qt::Key_Return);
     EXPECT_FALSE(w->isVisible());
 }
 
@@ -145,7 +148,7 @@ TEST_F(QtWindowTest, ClosingTheWindowAnyWayPassesTheUnsavedChangesQuestion) {
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(LastBox(), "データが変更されています。保存しますか？");
     dialogs.answers = {MsgAnswer::No};
-    PressButton(w->cmdClose);
+    PressButton(Button("cmdClose"));
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(dialogs.boxes.size(), 2u);
 }
@@ -153,8 +156,8 @@ TEST_F(QtWindowTest, ClosingTheWindowAnyWayPassesTheUnsavedChangesQuestion) {
 // ---- the lists
 
 TEST_F(QtWindowTest, ListsAreReportViewsWithTheLayoutColumnsAndShowTheRows) {
-    QtListView* users = w->lsvUserList;
-    QtListView* groups = w->lsvGroupList;
+    QtListView* users = List("lsvUserList");
+    QtListView* groups = List("lsvGroupList");
     ASSERT_EQ(users->model()->columnCount(), 3);
     ASSERT_EQ(groups->model()->columnCount(), 1);
     const char* headers[] = {"ユーザー名", "ユーザーID", "グループ名"};
@@ -189,51 +192,51 @@ TEST_F(QtWindowTest, ListsAreReportViewsWithTheLayoutColumnsAndShowTheRows) {
 }
 
 TEST_F(QtWindowTest, OneSelectedUserFillsTheBoxesSeveralEmptyThem) {
-    ClickRow(w->lsvUserList, 1);
-    EXPECT_EQ(Text(w->txtUserId), "u02");
-    EXPECT_EQ(Text(w->txtUserName), "鈴木");
-    EXPECT_EQ(Text(w->txtPassWords), "p2");
+    ClickRow(List("lsvUserList"), 1);
+    EXPECT_EQ(Text(Box("txtUserId")), "u02");
+    EXPECT_EQ(Text(Box("txtUserName")), "鈴木");
+    EXPECT_EQ(Text(Box("txtPassWords")), "p2");
 
-    ClickRow(w->lsvUserList, 3, Qt::ControlModifier);
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{1, 3}));
+    ClickRow(List("lsvUserList"), 3, Qt::ControlModifier);
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{1, 3}));
     EXPECT_TRUE(UserBoxesEmpty());
 
     // Back to one selected row: the boxes show it, although the focus stays
     // on the row just deselected.
-    ClickRow(w->lsvUserList, 3, Qt::ControlModifier);
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{1}));
-    EXPECT_EQ(w->lsvUserList->CurrentRow(), 1);
-    EXPECT_EQ(Text(w->txtUserId), "u02");
+    ClickRow(List("lsvUserList"), 3, Qt::ControlModifier);
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{1}));
+    EXPECT_EQ(List("lsvUserList")->CurrentRow(), 1);
+    EXPECT_EQ(Text(Box("txtUserId")), "u02");
 
     // Shift extends from the last clicked row and keeps rows picked before.
-    ClickRow(w->lsvUserList, 4, Qt::ShiftModifier);
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{1, 3, 4}));
+    ClickRow(List("lsvUserList"), 4, Qt::ShiftModifier);
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{1, 3, 4}));
     EXPECT_TRUE(UserBoxesEmpty());
 
-    ClickRow(w->lsvUserList, 0);
-    ClickRow(w->lsvUserList, 2, Qt::ShiftModifier);
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{0, 1, 2}));
+    ClickRow(List("lsvUserList"), 0);
+    ClickRow(List("lsvUserList"), 2, Qt::ShiftModifier);
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{0, 1, 2}));
     EXPECT_TRUE(UserBoxesEmpty());
 }
 
 TEST_F(QtWindowTest, ClickingTheSelectedRowAgainRestoresEditedBoxes) {
-    ClickRow(w->lsvUserList, 0);
-    TypeInto(w->txtUserName, QStringLiteral("誤入力"));
-    ClickRow(w->lsvUserList, 0);
-    EXPECT_EQ(Text(w->txtUserName), "田中");
+    ClickRow(List("lsvUserList"), 0);
+    TypeInto(Box("txtUserName"), QStringLiteral("誤入力"));
+    ClickRow(List("lsvUserList"), 0);
+    EXPECT_EQ(Text(Box("txtUserName")), "田中");
 }
 
 TEST_F(QtWindowTest, KeyboardSelectionRunsTheClickHandlers) {
-    ClickRow(w->lsvUserList, 0);
-    QTest::keyClick(w->lsvUserList, Qt::Key_Down);
-    EXPECT_EQ(Text(w->txtUserId), "u02");
-    QTest::keyClick(w->lsvUserList, Qt::Key_Down, Qt::ShiftModifier);
+    ClickRow(List("lsvUserList"), 0);
+    QTest::keyClick(List("lsvUserList"), Qt::Key_Down);
+    EXPECT_EQ(Text(Box("txtUserId")), "u02");
+    QTest::keyClick(List("lsvUserList"), Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_TRUE(UserBoxesEmpty());
 
-    ClickRow(w->lsvGroupList, 0);
-    EXPECT_EQ(Text(w->txtGroupName), "総務部");
-    QTest::keyClick(w->lsvGroupList, Qt::Key_Down);
-    EXPECT_EQ(Text(w->txtGroupName), "営業部");
+    ClickRow(List("lsvGroupList"), 0);
+    EXPECT_EQ(Text(Box("txtGroupName")), "総務部");
+    QTest::keyClick(List("lsvGroupList"), Qt::Key_Down);
+    EXPECT_EQ(Text(Box("txtGroupName")), "営業部");
 }
 
 // Keys typed into a focused list, and text an input method composes, pick
@@ -252,50 +255,50 @@ TEST_F(QtWindowTest, TypingInAListSelectsTheNextMatchingRowAndRunsTheHandler) {
     auto pause = [] { QTest::qWait(QApplication::keyboardInputInterval() + 100); };
 
     // Rows clicked in the ID column: the search still reads the names.
-    QtListView* users = w->lsvUserList;
+    QtListView* users = List("lsvUserList");
     QTest::mouseClick(users->viewport(), Qt::LeftButton, {}, users->visualRect(users->model()->index(0, 1)).center());
     QTest::mouseClick(users->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       users->visualRect(users->model()->index(1, 1)).center());
     ASSERT_EQ(users->SelectedRows(), (std::vector<int>{0, 1}));
     ASSERT_TRUE(UserBoxesEmpty());
-    QTest::keyClicks(w->lsvUserList, "SA");
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{2}));
-    EXPECT_EQ(Text(w->txtUserId), "u03");
-    EXPECT_EQ(Text(w->txtUserName), "sato");
+    QTest::keyClicks(List("lsvUserList"), "SA");
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{2}));
+    EXPECT_EQ(Text(Box("txtUserId")), "u03");
+    EXPECT_EQ(Text(Box("txtUserName")), "sato");
     pause();
-    QTest::keyClicks(w->lsvUserList, "s");  // after the current row, not the row itself
-    EXPECT_EQ(Text(w->txtUserId), "u05");
+    QTest::keyClicks(List("lsvUserList"), "s");  // after the current row, not the row itself
+    EXPECT_EQ(Text(Box("txtUserId")), "u05");
     pause();
-    commit(w->lsvUserList, "渡");
-    EXPECT_EQ(w->lsvUserList->CurrentRow(), 3);
-    EXPECT_EQ(Text(w->txtUserName), "渡辺");
+    commit(List("lsvUserList"), "渡");
+    EXPECT_EQ(List("lsvUserList")->CurrentRow(), 3);
+    EXPECT_EQ(Text(Box("txtUserName")), "渡辺");
     pause();
-    QTest::keyClicks(w->lsvUserList, "x");  // no row: nothing moves
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{3}));
+    QTest::keyClicks(List("lsvUserList"), "x");  // no row: nothing moves
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{3}));
 
-    commit(w->lsvGroupList, "営業");
-    EXPECT_EQ(w->lsvGroupList->CurrentRow(), 1);
-    EXPECT_EQ(Text(w->txtGroupName), "営業部");
+    commit(List("lsvGroupList"), "営業");
+    EXPECT_EQ(List("lsvGroupList")->CurrentRow(), 1);
+    EXPECT_EQ(Text(Box("txtGroupName")), "営業部");
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(QtWindowTest, GroupCtrlClickClearingTheSelectionLeavesNoCurrentRow) {
-    ClickRow(w->lsvGroupList, 1);
-    EXPECT_EQ(Text(w->txtGroupName), "営業部");
-    ClickRow(w->lsvGroupList, 1, Qt::ControlModifier);
-    EXPECT_TRUE(w->lsvGroupList->SelectedRows().empty());
-    EXPECT_FALSE(w->lsvGroupList->CurrentRow());
-    EXPECT_EQ(Text(w->txtGroupName), "営業部");
+    ClickRow(List("lsvGroupList"), 1);
+    EXPECT_EQ(Text(Box("txtGroupName")), "営業部");
+    ClickRow(List("lsvGroupList"), 1, Qt::ControlModifier);
+    EXPECT_TRUE(List("lsvGroupList")->SelectedRows().empty());
+    EXPECT_FALSE(List("lsvGroupList")->CurrentRow());
+    EXPECT_EQ(Text(Box("txtGroupName")), "営業部");
 }
 
 TEST_F(QtWindowTest, SelectionChangedByCodeRunsNoHandler) {
-    w->lsvUserList->SetSelected(2, true);
-    w->lsvGroupList->SetSelectedRows({0});
-    EXPECT_EQ(w->lsvUserList->SelectedRows(), (std::vector<int>{2}));
+    List("lsvUserList")->SetSelected(2, true);
+    List("lsvGroupList")->SetSelectedRows({0});
+    EXPECT_EQ(List("lsvUserList")->SelectedRows(), (std::vector<int>{2}));
     EXPECT_TRUE(UserBoxesEmpty());
-    EXPECT_TRUE(w->txtGroupName->text().isEmpty());
+    EXPECT_TRUE(Box("txtGroupName")->text().isEmpty());
     F().RefreshUserList();  // a refresh leaves nothing selected
-    EXPECT_TRUE(w->lsvUserList->SelectedRows().empty());
+    EXPECT_TRUE(List("lsvUserList")->SelectedRows().empty());
 }
 
 // The real window against the reference model for a few hundred random
