@@ -9,7 +9,8 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 
 .PHONY: all deps build run test package check-package bench-build bench bench-windows soak fuzz \
-        screenshot clean windows-builds test-windows windows check-msi screenshot-windows
+        screenshot clean windows-builds test-windows windows check-msi screenshot-windows \
+        bench-share test-share
 
 all: build
 
@@ -56,6 +57,24 @@ bench: bench-build
 	build-bench/bench_store
 	build-bench/bench_admin
 	@if [ -x build-bench/bench_window ]; then build-bench/bench_window; fi
+
+# The same on a board in a real SMB share (needs root): Samba serves a
+# scratch folder on a loopback of its own and a FUSE SMB client mounts it
+# (scripts/with-share); the load and the two saves of a 2,000-user board
+# against the raw baselines on the same share, round by round
+# (BENCH_SHARE_ARGS="--users 500 --rounds 3" for less).
+BENCH_SHARE_ARGS ?=
+bench-share: bench-build
+	@scripts/install-deps --share
+	scripts/with-share sh -c 'build-bench/bench_share "$$SOLNE_SHARE_A" $(BENCH_SHARE_ARGS)'
+
+# The editor's window (on the fake toolkit) on such a share, with a second
+# client playing a second machine: the example flow, the outside-change
+# question, the files byte for byte (needs root).
+test-share: build
+	@scripts/install-deps --share
+	cmake --build $(BUILD) -j $(JOBS) --target share_tests
+	scripts/with-share $(BUILD)/share_tests
 
 # Random commands through the Qt window on a 32,767-user board, 200 rounds of
 # save and reload, with the memory figures (SOAK_ARGS="--rounds 20" for less).

@@ -137,6 +137,14 @@ public:
     // itself is (its owner), both from one look at the same link. EINVAL
     // when `name` is no link.
     virtual int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) = 0;
+    // Whether the file system of the open folder keeps the node numbers
+    // (FileStat::ino) of its folders and files for as long as they exist.
+    // A FUSE client may number a node anew once the kernel has forgotten
+    // it (an SMB share mounted with smbnetfs does); its device stays.
+    virtual bool KeepsNodeNumbers(Handle folder) {
+        (void)folder;
+        return true;
+    }
 
     // ------------------------------------------------------ open files
     virtual int StatOf(Handle file, FileStat& out) = 0;  // fstat
@@ -306,6 +314,7 @@ public:
     int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override {
         return inner_.ReadLinkAt(dir, name, target, link);
     }
+    bool KeepsNodeNumbers(Handle folder) override { return inner_.KeepsNodeNumbers(folder); }
     int StatOf(Handle file, FileStat& out) override { return inner_.StatOf(file, out); }
     int Read(Handle file, size_t max, std::string& out) override { return inner_.Read(file, max, out); }
     int Write(Handle, std::string_view) override { return EROFS; }

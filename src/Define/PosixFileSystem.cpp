@@ -16,6 +16,7 @@
 #include <signal.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -304,6 +305,15 @@ public:
         }
         ::close(fd);
         return err;
+    }
+
+    // FUSE numbers the nodes itself unless the file system asks for its own
+    // numbers, which cannot be told from here: no FUSE file system counts
+    // as keeping them.
+    bool KeepsNodeNumbers(Handle folder) override {
+        constexpr long kFuseMagic = 0x65735546;
+        struct statfs s {};
+        return ::fstatfs(Fd(folder), &s) != 0 || long(s.f_type) != kFuseMagic;
     }
 
     int StatOf(Handle file, FileStat& out) override {

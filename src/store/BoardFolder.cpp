@@ -124,11 +124,23 @@ int ResolveIn(FileSystem& fs, const BoardIds& ids, int& links, Place& out) {
 
 }  // namespace
 
+namespace {
+
+// Whether the folder just opened is the one identified before: the same
+// node, or on a file system that does not keep its node numbers, a folder
+// of the same device (the same mount) reached by the same path.
+bool StillTheFolder(FileSystem& fs, const NodeId& expected, const WorkFolder& opened) {
+    if (!expected.known || expected.Is(opened.st)) return true;
+    return expected.dev == opened.st.dev && !fs.KeepsNodeNumbers(*opened.handle);
+}
+
+}  // namespace
+
 int OpenBoardFolder(FileSystem& fs, const std::string& path, const NodeId& expected, WorkFolder& out) {
     out.handle.reset();
     if (int err = fs.OpenFolder(path, out.handle.get()); err != 0) return err;
     if (int err = fs.StatOf(*out.handle, out.st); err != 0) return err;
-    if (expected.known && !expected.Is(out.st)) return kFolderReplaced;
+    if (!StillTheFolder(fs, expected, out)) return kFolderReplaced;
     return 0;
 }
 
@@ -148,7 +160,7 @@ int OpenUserFolder(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
     Place place(fs);
     if (int err = Resolve(fs, *board, board.st, "user", ids, place); err != 0) return err;
     if (int err = fs.OpenFolderAt(place.dir, place.name, out.handle.get(), &out.st); err != 0) return err;
-    if (ids.user.known && !ids.user.Is(out.st)) return kFolderReplaced;
+    if (!StillTheFolder(fs, ids.user, out)) return kFolderReplaced;
     return 0;
 }
 

@@ -36,7 +36,9 @@ struct WorkFolder {
 
 // Opens the board folder by the path the settings give (links on that path
 // are the administrator's set-up and are followed). With `expected` known,
-// it must be that folder: kFolderReplaced otherwise.
+// it must be that folder: kFolderReplaced otherwise. On a file system that
+// does not keep its node numbers (FileSystem::KeepsNodeNumbers), a folder of
+// the same device counts as that folder; the same holds for OpenUserFolder.
 int OpenBoardFolder(FileSystem& fs, const std::string& path, const NodeId& expected, WorkFolder& out);
 
 // Where an entry of a folder leads.

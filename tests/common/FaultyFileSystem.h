@@ -74,6 +74,7 @@ public:
     int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st = nullptr) override;
     int ReadFolder(Handle dir, std::vector<DirEntry>& out) override;
     int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override;
+    bool KeepsNodeNumbers(Handle folder) override { return inner_.KeepsNodeNumbers(folder); }
     int StatOf(Handle file, FileStat& out) override;
     int Read(Handle file, size_t max, std::string& out) override;
     int Write(Handle file, std::string_view data) override;

@@ -1,0 +1,123 @@
+// A board on a file system that numbers its nodes anew once the kernel has
+// forgotten them (a FUSE client of an SMB share): the board's folders get
+// other node numbers between the load and the save. The save still writes
+// the board it loaded there, and only there.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/FaultyFileSystem.h"
+#include "common/TempBoard.h"
+#include "store/BoardFolder.h"
+#include "store/Load.h"
+#include "store/Save.h"
+#include "store/Snapshot.h"
+
+namespace solne {
+namespace {
+
+using test::SjisLines;
+
+// Adds `shift` to the node number (and `devShift` to the device) of every
+// folder it describes, and says whether it keeps node numbers.
+class RenumberingFileSystem : public test::FaultyFileSystem {
+public:
+    ino_t shift = 0;
+    dev_t devShift = 0;
+    bool keeps = true;
+
+    bool KeepsNodeNumbers(Handle) override { return keeps; }
+    int OpenFolderAt(Handle dir, const std::string& name, Handle& out, FileStat* st) override {
+        int err = FaultyFileSystem::OpenFolderAt(dir, name, out, st);
+        if (err == 0 && st) Renumber(*st);
+        return err;
+    }
+    int StatOf(Handle file, FileStat& out) override { return Renumber(FaultyFileSystem::StatOf(file, out), out); }
+    int StatAt(Handle dir, const std::string& name, FileStat& out) override {
+        return Renumber(FaultyFileSystem::StatAt(dir, name, out), out);
+    }
+
+private:
+    void Renumber(FileStat& st) const {
+        if (!st.isDir) return;
+        st.ino += shift;
+        st.dev += devShift;
+    }
+    int Renumber(int err, FileStat& st) const {
+        if (err == 0) Renumber(st);
+        return err;
+    }
+};
+
+class ShareCompatTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    BoardPaths paths = BoardPaths::For(dir.path());
+    RenumberingFileSystem fs;
+    LoadedBoard board;
+
+    void SetUp() override {
+        test::WriteBoard(dir.path(), {{"u1,pw,1", "u2,pw,1"},
+                                      {"1,営業"},
+                                      {{"u1", {"username=山田", "status=1", "plan=会議"}},
+                                       {"u2", {"username=佐藤", "status=0", "plan="}}}});
+        test::WriteBytes(dir / "user/memo.txt", "no user's file");
+        ASSERT_FALSE(LoadBoard(fs, paths, board).has_value());
+        board.Users[1].GroupNo = 0;
+        board.Users[0].UserName = "山田 一郎";
+    }
+
+    SaveReport Save() { return SaveBoard(fs, paths, board.Users, board.Groups, &board.userFile, &board.groupFile); }
+    std::vector<std::string> ChangedOutside() {
+        return FilesChangedOutside(fs, paths, board.userFile, board.groupFile);
+    }
+    static bool Reports(const SaveReport& r, const std::string& file, int err) {
+        for (const SaveFailure& f : r.failures)
+            if (f.file == file && f.reason == ErrnoText(err)) return true;
+        return false;
+    }
+    void ExpectNothingWritten() {
+        EXPECT_EQ(test::ReadBytes(dir / "user.txt"), SjisLines({"u1,pw,1", "u2,pw,1"}));
+        EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田", "status=1", "plan=会議"}));
+        EXPECT_TRUE(test::PathExists(dir / "user/memo.txt"));
+    }
+};
+
+TEST_F(ShareCompatTest, NewNumbersOnAFileSystemThatDoesNotKeepThemAreTheSameFolders) {
+    fs.shift = 1000;
+    fs.keeps = false;
+    EXPECT_TRUE(ChangedOutside().empty());
+    const SaveReport r = Save();
+    EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].ToString());
+    EXPECT_EQ(test::ReadBytes(dir / "user.txt"), SjisLines({"u1,pw,1", "u2,pw,0"}));
+    EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田 一郎", "status=1", "plan=会議"}));
+    EXPECT_EQ(test::ListNames(dir / "user"), (std::vector<std::string>{"u1.txt", "u2.txt"}));
+
+    // The next save knows the folders by their new numbers, and by any later ones.
+    fs.shift = 2000;
+    board.Users[0].UserName = "山田";
+    EXPECT_TRUE(ChangedOutside().empty());
+    EXPECT_TRUE(Save().ok());
+    EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田", "status=1", "plan=会議"}));
+}
+
+TEST_F(ShareCompatTest, NewNumbersWhereTheFileSystemKeepsThemAreAnotherFolder) {
+    fs.shift = 1000;
+    EXPECT_EQ(ChangedOutside(), (std::vector<std::string>{"user.txt", "group.txt", "user/u1.txt", "user/u2.txt"}));
+    const SaveReport r = Save();
+    EXPECT_TRUE(Reports(r, paths.InstalledPath, kFolderReplaced)) << (r.failures.empty() ? "" : r.failures[0].ToString());
+    ExpectNothingWritten();
+}
+
+TEST_F(ShareCompatTest, AnotherDeviceIsAnotherFolderEvenWhereNumbersAreNotKept) {
+    fs.shift = 1000;
+    fs.devShift = 1;
+    fs.keeps = false;
+    EXPECT_FALSE(ChangedOutside().empty());
+    EXPECT_TRUE(Reports(Save(), paths.InstalledPath, kFolderReplaced));
+    ExpectNothingWritten();
+}
+
+}  // namespace
+}  // namespace solne
