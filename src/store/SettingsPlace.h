@@ -4,10 +4,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Define/FileSystem.h"
+#include "store/Failure.h"
 
 namespace solne {
 
@@ -58,8 +60,8 @@ SettingsPlace FindSettingsPlace(FileSystem& fs, const SettingsEnvironment& env,
                                 const std::function<bool(const std::string&)>& mayWriteBeside = MayWriteBeside);
 
 // Writes the board folder into the settings file, making the account's
-// configuration folder first when the place asks for it. Returns "" or
-// "<file>: <reason>".
-std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder);
+// configuration folder first when the place asks for it. Returns what failed
+// (the file or folder and the reason), nothing when it was written.
+std::optional<Failure> RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder);
 
 }  // namespace solne

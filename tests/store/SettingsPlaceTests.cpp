@@ -123,7 +123,7 @@ TEST(SettingsPlace, RememberMakesThePrivateFolderAndLeavesTheSystemDefault) {
     ASSERT_EQ(place.readFrom, system);
     EXPECT_EQ(ReadProfileString(RealFileSystem(), place.readFrom, "Script", "InstalledPath"), "/srv/old");
 
-    EXPECT_EQ(RememberInstalledPath(RealFileSystem(), place, "/srv/board"), "");
+    EXPECT_EQ(RememberInstalledPath(RealFileSystem(), place, "/srv/board"), std::nullopt);
     EXPECT_EQ(ReadBytes(p.Own()), "[Script]\r\nInstalledPath=/srv/board\r\n");
     EXPECT_EQ(ReadBytes(system), systemText);
     struct stat st {};
@@ -135,15 +135,19 @@ TEST(SettingsPlace, RememberMakesThePrivateFolderAndLeavesTheSystemDefault) {
     // A file where the folder must be: the folder and the reason.
     Places q;
     WriteBytes(q.dir / "home/.config", "not a folder");
-    const std::string error = RememberInstalledPath(RealFileSystem(), q.Find(), "/srv/board");
-    EXPECT_EQ(error, q.dir / "home/.config/solne: " + ErrnoText(ENOTDIR));
+    const std::optional<Failure> error = RememberInstalledPath(RealFileSystem(), q.Find(), "/srv/board");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->ToString(), q.dir / "home/.config/solne: " + ErrorText(ENOTDIR));
+    EXPECT_EQ(error->code, ENOTDIR);
 
     // A folder name with a line break cannot be stored; nothing is written.
-    EXPECT_NE(RememberInstalledPath(RealFileSystem(), p.Find(), "/srv/a\nb").find(p.Own()), std::string::npos);
+    const std::optional<Failure> lineBreak = RememberInstalledPath(RealFileSystem(), p.Find(), "/srv/a\nb");
+    ASSERT_TRUE(lineBreak);
+    EXPECT_EQ(lineBreak->file, p.Own());
     EXPECT_EQ(ReadBytes(p.Own()), "[Script]\r\nInstalledPath=/srv/board\r\n");
 
     // Beside the program (or a test's own file) no folder is made.
     TempDir other;
-    EXPECT_NE(RememberInstalledPath(RealFileSystem(), SettingsPlace(other / "none/setup.ini"), "/srv/b"), "");
+    EXPECT_NE(RememberInstalledPath(RealFileSystem(), SettingsPlace(other / "none/setup.ini"), "/srv/b"), std::nullopt);
     EXPECT_FALSE(PathExists(other / "none"));
 }
