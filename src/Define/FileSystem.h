@@ -9,26 +9,49 @@
 #include <string_view>
 #include <vector>
 
-#include <sys/types.h>
-
 namespace solne {
 
 // ---------------------------------------------------------------- files
+
+// An account (a POSIX user id); 0 is the administrator (root). On Windows,
+// where files have no owners here, every file and the program's own account
+// are 0.
+using AccountId = uint32_t;
+// A group of accounts (a POSIX group id); 0 on Windows.
+using GroupId = uint32_t;
+// Permission bits (07777): set-user-id, set-group-id, sticky, then read,
+// write and execute for the owner, the group and everyone else. On Windows
+// only the write bits mean something (read-only or not).
+using FileMode = uint32_t;
+inline constexpr FileMode kModeSticky = 01000;
+inline constexpr FileMode kModeOwnerWrite = 0200;
+inline constexpr FileMode kModeGroupWrite = 020;
+inline constexpr FileMode kModeOthersWrite = 02;
+inline constexpr FileMode kModeAnyWrite = 0222;
+
+// Which file a name leads to: the device (volume) and the file's number on
+// it. Two looks that give the same identity saw the same file.
+struct FileId {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
 
 struct FileStat {
     bool exists = false;     // something is there (after following links)
     bool isRegular = false;  // a regular file, or a link to one
     bool isDir = false;
     bool isLink = false;     // the path itself is a symbolic link
-    uid_t linkUid = 0;       // owner of the link itself (isLink only)
-    mode_t mode = 0;         // permission bits (07777) of the target
-    uid_t uid = 0;
-    gid_t gid = 0;
-    nlink_t nlink = 0;
-    dev_t dev = 0;
-    ino_t ino = 0;
+    AccountId linkUid = 0;   // owner of the link itself (isLink only)
+    FileMode mode = 0;       // permission bits (07777) of the target
+    AccountId uid = 0;       // owner
+    GroupId gid = 0;         // group
+    uint64_t nlink = 0;      // number of hard links (names) of the file
+    uint64_t dev = 0;        // device, as FileId::device
+    uint64_t ino = 0;        // number on the device, as FileId::inode
     int64_t size = 0;
     int64_t mtimeNs = 0;
+    FileId id() const { return FileId{dev, ino}; }
 };
 
 struct DirEntry {
@@ -82,12 +105,15 @@ constexpr int kNetworkAccessDenied = 100008;
 // cannot be cut or replaced.
 constexpr int kUserMappedFile = 100009;
 // The platform's own error codes that have no portable name: kNativeErrorBase
-// plus the code (a Windows error code), which ErrnoText turns into the
-// system's own text.
+// plus the code (a Windows error code); reports give the system's own text
+// of that code (SystemErrorText).
 constexpr int kNativeErrorBase = 1 << 24;
 
-// Every operation returns 0 on success or an errno value. Paths are in the
-// file system's own encoding (UTF-8 here). Everything that changes a file
+// Every operation returns 0 on success or an error value: an errno value
+// (ENOENT, EACCES, ...; the same numbers on every platform that has them) or
+// one of the values above. The platform's own code behind the last failure
+// stays available (NativeError). Paths are in the file system's own encoding
+// (UTF-8 here). Everything that changes a file
 // works on a handle the caller opened, and names inside a folder are taken
 // relative to a folder handle, so a path swapped for a link between two
 // steps cannot redirect a change. A name is never followed when it is a
@@ -116,7 +142,7 @@ public:
     // The entry `name` of the folder itself, never followed.
     virtual int StatAt(Handle dir, const std::string& name, FileStat& out) = 0;
     // Creates a new file for writing (O_CREAT | O_EXCL | O_NOFOLLOW).
-    virtual int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) = 0;
+    virtual int CreateAt(Handle dir, const std::string& name, FileMode mode, Handle& file) = 0;
     // Opens an existing regular file for reading, or for reading and
     // writing; never follows a link, never blocks, refuses anything but a
     // regular file (kNotRegularFile). `st`, when given, receives what the
@@ -160,8 +186,16 @@ public:
     virtual int Close(Handle fileOrFolder) = 0;
 
     // --------------------------------- owner and mode (POSIX; no-ops elsewhere)
-    virtual int SetMode(Handle file, mode_t mode) = 0;            // fchmod
-    virtual int SetOwner(Handle file, uid_t uid, gid_t gid) = 0;  // fchown
+    virtual int SetMode(Handle file, FileMode mode) = 0;                // fchmod
+    virtual int SetOwner(Handle file, AccountId uid, GroupId gid) = 0;  // fchown
+
+    // ------------------------------------------------------------ errors
+    // The platform's own code behind `err`, when `err` is what the last
+    // failed call of this thread returned: on Windows the GetLastError value
+    // it came from (ERROR_ACCESS_DENIED behind EACCES), on POSIX the errno
+    // value itself. 0 when not known (the failure was not the platform's, or
+    // another failure came since).
+    virtual long NativeError(int err) { (void)err; return 0; }
 };
 
 // Closes a handle when it goes out of scope (a close error is lost: callers
@@ -193,10 +227,11 @@ private:
 // functions (src/Define/win32).
 FileSystem& RealFileSystem();
 
-// The text of an errno value or of one of the values above, for reports
-// ("アクセスが拒否されました"); for kNativeErrorBase + code the system's own
-// text of that Windows error code.
-std::string ErrnoText(int err);
+// The system's own words for one of its error codes (strerror; on Windows
+// FormatMessage, in Japanese where the system has it), one line without a
+// closing period; "" when the system has none. Reports say what the store's
+// own values mean themselves (store/Failure.h).
+std::string SystemErrorText(long native);
 
 // Existence test: a regular file or a link to one; folders, sockets,
 // devices and fifos do not count.
@@ -232,13 +267,13 @@ std::string ProgramFolder();
 // The account whose file-system rights this thread works with (the
 // program's own, or a folder owner's while an OwnerRights lives), and
 // whether that is the administrator (root), who may give files away.
-uid_t EffectiveUser();
+AccountId EffectiveUser();
 bool RunningAsRoot();
 
 // Whether a link or folder of the account `uid` is the administrator's or
 // the editor's own: root or the account the program runs as (everything is
 // on Windows, where files have no owners here).
-bool TrustedOwner(uid_t uid);
+bool TrustedOwner(AccountId uid);
 // Whether accounts other than its owner may change the entries of a folder:
 // writable by its group or by everyone, unless sticky (in a sticky folder
 // nobody replaces or removes another account's entries).
@@ -256,7 +291,7 @@ bool OthersMayChange(const FileStat& folder);
 // Scopes do not nest. On Windows it changes nothing.
 class OwnerRights {
 public:
-    explicit OwnerRights(uid_t owner);
+    explicit OwnerRights(AccountId owner);
     ~OwnerRights();
     OwnerRights(const OwnerRights&) = delete;
     OwnerRights& operator=(const OwnerRights&) = delete;
@@ -267,13 +302,13 @@ public:
 private:
     bool active_ = false;
     int error_ = 0;
-    uid_t oldUid_ = 0;
-    gid_t oldGid_ = 0;
-    std::vector<gid_t> oldGroups_;
+    AccountId oldUid_ = 0;
+    GroupId oldGid_ = 0;
+    std::vector<GroupId> oldGroups_;
 };
 // Whether an account belongs to a group (as its primary group or one of
 // its others); for this process's own account, its groups as it runs.
-bool AccountInGroup(uid_t uid, gid_t gid);
+bool AccountInGroup(AccountId uid, GroupId gid);
 // Whether files have owners and permission bits that say who may write
 // them (POSIX); on Windows every file reports owner 0 and its mode only
 // tells read-only.
@@ -302,7 +337,7 @@ public:
     int RealPath(const std::string& path, std::string& out) override { return inner_.RealPath(path, out); }
     int OpenFolder(const std::string& path, Handle& dir) override { return inner_.OpenFolder(path, dir); }
     int StatAt(Handle dir, const std::string& name, FileStat& out) override { return inner_.StatAt(dir, name, out); }
-    int CreateAt(Handle, const std::string&, mode_t, Handle& file) override;
+    int CreateAt(Handle, const std::string&, FileMode, Handle& file) override;
     int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file,
                FileStat* st = nullptr) override;
     int RenameAt(Handle, const std::string&, const std::string&) override { return EROFS; }
@@ -323,8 +358,9 @@ public:
     int Reserve(Handle, int64_t) override { return EROFS; }
     int Sync(Handle) override { return EROFS; }
     int Close(Handle h) override { return inner_.Close(h); }
-    int SetMode(Handle, mode_t) override { return EROFS; }
-    int SetOwner(Handle, uid_t, gid_t) override { return EROFS; }
+    int SetMode(Handle, FileMode) override { return EROFS; }
+    int SetOwner(Handle, AccountId, GroupId) override { return EROFS; }
+    long NativeError(int err) override { return inner_.NativeError(err); }
 
 private:
     FileSystem& inner_;

@@ -226,7 +226,7 @@ public:
         return 0;
     }
 
-    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override {
+    int CreateAt(Handle dir, const std::string& name, FileMode mode, Handle& file) override {
         file = Handle();
         int fd = OpenBeneath(Fd(dir), name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) return errno;
@@ -349,8 +349,12 @@ public:
     int Sync(Handle h) override { return Result(::fsync(Fd(h))); }
     // close() is not retried: on Linux the descriptor is gone even after EINTR.
     int Close(Handle h) override { return Result(::close(Fd(h))); }
-    int SetMode(Handle file, mode_t mode) override { return Result(::fchmod(Fd(file), mode)); }
-    int SetOwner(Handle file, uid_t uid, gid_t gid) override { return Result(::fchown(Fd(file), uid, gid)); }
+    int SetMode(Handle file, FileMode mode) override { return Result(::fchmod(Fd(file), mode_t(mode))); }
+    int SetOwner(Handle file, AccountId uid, GroupId gid) override {
+        return Result(::fchown(Fd(file), uid_t(uid), gid_t(gid)));
+    }
+    // The values the calls return are the kernel's own errno values.
+    long NativeError(int err) override { return err > 0 && err < kForeignLink ? err : 0; }
 };
 
 }  // namespace
@@ -360,9 +364,15 @@ FileSystem& RealFileSystem() {
     return fs;
 }
 
-uid_t EffectiveUser() { return tlRightsTaken ? tlRightsUid : ::geteuid(); }
+std::string SystemErrorText(long native) {
+    if (native <= 0 || native >= kForeignLink) return {};
+    const char* text = std::strerror(int(native));
+    return text ? std::string(text) : std::string();
+}
+
+AccountId EffectiveUser() { return tlRightsTaken ? tlRightsUid : ::geteuid(); }
 bool RunningAsRoot() { return EffectiveUser() == 0; }
-bool TrustedOwner(uid_t uid) { return uid == 0 || uid == ::geteuid(); }
+bool TrustedOwner(AccountId uid) { return uid == 0 || uid == ::geteuid(); }
 bool OthersMayChange(const FileStat& folder) {
     return (folder.mode & (S_IWGRP | S_IWOTH)) != 0 && (folder.mode & S_ISVTX) == 0;
 }
@@ -413,7 +423,7 @@ void GroupsOf(uid_t uid, gid_t& primary, std::vector<gid_t>& groups) {
 
 }  // namespace
 
-OwnerRights::OwnerRights(uid_t owner) {
+OwnerRights::OwnerRights(AccountId owner) {
     if (::geteuid() != 0 || owner == 0 || tlRightsTaken) return;
     gid_t primary;
     std::vector<gid_t> groups;
@@ -444,7 +454,7 @@ OwnerRights::~OwnerRights() {
     ThreadSetGroups(oldGroups_);
     tlRightsTaken = false;
 }
-bool AccountInGroup(uid_t uid, gid_t gid) {
+bool AccountInGroup(AccountId uid, GroupId gid) {
     if (uid == ::geteuid() && !tlRightsTaken) {
         // This process's own account, with the groups it runs with.
         if (::getegid() == gid) return true;

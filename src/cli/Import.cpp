@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "store/Failure.h"
 #include "store/TextRules.h"
 #include "store/UserFolder.h"
 
@@ -108,7 +109,7 @@ bool ReadImportFile(FileSystem& fs, const std::string& path, ImportFile& file, s
     file.path = path;
     std::string bytes;
     if (int e = fs.ReadFile(path, bytes)) {
-        err += path + ": 読み込めませんでした: " + ErrnoText(e) + "\n";
+        err += path + ": 読み込めませんでした: " + ErrorText(e) + "\n";
         return false;
     }
     std::string text;

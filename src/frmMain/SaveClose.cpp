@@ -52,7 +52,7 @@ bool frmMain::SaveData() {
     const std::string journals = JournalFindingsText(report.ignoredJournals);
     if (!report.ok()) {
         std::string text = "データの保存に失敗しました。";
-        for (const SaveFailure& failure : report.failures) text += "\r\n" + failure.ToString();
+        for (const Failure& failure : report.failures) text += "\r\n" + failure.ToString();
         if (!journals.empty()) text += "\r\n\r\n" + journals;
         Warn(text);
         return false;

@@ -84,7 +84,7 @@ StartResult frmMain::LoadBoardAt(const LocateOutcome& located) {
     AddColumns();
 
     LoadedBoard board;
-    if (std::optional<LoadError> error = LoadBoard(fs_, paths_, board)) {
+    if (std::optional<Failure> error = LoadBoard(fs_, paths_, board)) {
         ShowLoadError(*error, board.ignoredJournals);
         return StartResult::LoadFailed;
     }
@@ -99,8 +99,8 @@ StartResult frmMain::LoadBoardAt(const LocateOutcome& located) {
     // folder that does not load must not send every later start to the
     // same error instead of the chooser.
     if (located.prompted) {
-        const std::string error = RememberInstalledPath(fs_, settings_, InstalledPath);
-        if (!error.empty()) Warn("設定ファイルに書き込めませんでした。\r\n" + error);
+        if (std::optional<Failure> error = RememberInstalledPath(fs_, settings_, InstalledPath))
+            Warn("設定ファイルに書き込めませんでした。\r\n" + error->ToString());
     }
 
     // One row per line read, blank records included; a table that is one
@@ -124,10 +124,8 @@ void frmMain::AddColumns() {
     }
 }
 
-void frmMain::ShowLoadError(const LoadError& error, const std::vector<JournalFinding>& ignoredJournals) {
-    std::string text = "データファイルを読み込めませんでした。\r\n" + error.file;
-    if (error.line > 0) text += "\r\n" + std::to_string(error.line) + "行目";
-    text += "\r\n" + error.problem;
+void frmMain::ShowLoadError(const Failure& error, const std::vector<JournalFinding>& ignoredJournals) {
+    std::string text = "データファイルを読み込めませんでした。\r\n" + error.Lines();
     if (!ignoredJournals.empty()) text += "\r\n\r\n" + JournalFindingsText(ignoredJournals);
     Warn(text);
 }

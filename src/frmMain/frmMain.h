@@ -111,7 +111,7 @@ public:
 private:
     StartResult LoadBoardAt(const LocateOutcome& located);
     void AddColumns();
-    void ShowLoadError(const LoadError& error, const std::vector<JournalFinding>& ignoredJournals);
+    void ShowLoadError(const Failure& error, const std::vector<JournalFinding>& ignoredJournals);
     static ListRow UserRowOf(const UserInfo& user, int slot);
     static ListRow GroupRowOf(const GroupInfo& group, int slot);
 

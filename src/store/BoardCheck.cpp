@@ -261,7 +261,7 @@ private:
 
     // The save's own check before its first write.
     void RefusedValues() {
-        for (const SaveFailure& f : CheckWritable(board_.Users, board_.Groups))
+        for (const Failure& f : CheckWritable(board_.Users, board_.Groups))
             Add("", 0, "保存できない値です（次の保存は何も書きません）: " + f.ToString());
     }
 

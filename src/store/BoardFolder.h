@@ -13,8 +13,8 @@ namespace solne {
 // What identifies a file or folder: its device and inode.
 struct NodeId {
     bool known = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
+    uint64_t dev = 0;
+    uint64_t ino = 0;
     static NodeId Of(const FileStat& st) { return NodeId{true, st.dev, st.ino}; }
     bool Is(const FileStat& st) const { return known && st.dev == dev && st.ino == ino; }
 };

@@ -44,11 +44,6 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
 
 }  // namespace
 
-std::string LoadError::ToString() const {
-    if (line > 0) return file + ":" + std::to_string(line) + ": " + problem;
-    return file + ": " + problem;
-}
-
 TextLine TakeLine(std::string_view& rest) {
     size_t at = rest.find_first_of("\r\n");
     if (at == std::string_view::npos) {
@@ -62,7 +57,7 @@ TextLine TakeLine(std::string_view& rest) {
     return l;
 }
 
-std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out) {
+std::optional<Failure> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out) {
     out.clear();
     int number = 0;
     std::string_view rest = bytes;
@@ -74,7 +69,7 @@ std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<Fiel
         fl.number = number;
         if (!SplitFields(line, fl.fields)) {
             out.clear();
-            return LoadError{"", number, kOpenQuote};
+            return Problem("", number, kOpenQuote);
         }
         out.push_back(std::move(fl));
     }

@@ -8,15 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace solne {
+#include "store/Failure.h"
 
-// A problem found while loading the board folder.
-struct LoadError {
-    std::string file;     // path of the file
-    int line = 0;         // 1-based line number, 0 when the whole file is meant
-    std::string problem;  // what is wrong, in Japanese, for the message box
-    std::string ToString() const;  // "file:line: problem"
-};
+namespace solne {
 
 // One line of a file: its text and its line end (CR LF, LF or a lone CR;
 // "" for a last line without one).
@@ -46,7 +40,7 @@ struct FieldLine {
 //
 // Splits a file into its non-empty lines and their fields. Returns an error
 // (line and problem; the caller adds the file) for an unterminated quote.
-std::optional<LoadError> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out);
+std::optional<Failure> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out);
 
 // Parses a number field: empty gives 0; otherwise a decimal integer (an
 // optional sign and digits) within -32768..32767.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "store/Failure.h"
 #include "store/SafeWrite.h"
 #include "store/SaveSteps.h"
 #include "store/Snapshot.h"
@@ -185,7 +186,7 @@ int OpenTrustedJournal(FileSystem& fs, Handle dir, const std::string& name, cons
     // ELOOP, a fifo, device or folder is refused before any read.
     if (err == ELOOP) return ignore("シンボリックリンクです");
     if (err == kNotRegularFile || err == EISDIR) return ignore("通常のファイルではありません");
-    if (err != 0) return ignore("開けません（" + ErrnoText(err) + "）");
+    if (err != 0) return ignore("開けません（" + ErrorText(err) + "）");
     if (!file) return ignore("対応するファイルがありません");
     if (std::string why = Distrust(journal.st, *file); !why.empty()) return ignore(why);
 

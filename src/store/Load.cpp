@@ -23,15 +23,13 @@ constexpr const char* kTooLarge = "ファイルが大きすぎます（上限 64
 // needs, and the save copies the rest from the file itself.
 constexpr size_t kPerUserHeadBytes = 64 * 1024;
 
-LoadError ErrorAt(const std::string& file, int line, std::string problem) {
-    return LoadError{file, line, std::move(problem)};
-}
-
-LoadError ReadError(const std::string& file, int err) {
-    if (err == kForeignLink || err == kDataFileAlias || err == kFolderReplaced) return ErrorAt(file, 0, ErrnoText(err));
-    if (err == kNotRegularFile || err == EISDIR) return ErrorAt(file, 0, kNotRegular);
-    if (err == EFBIG) return ErrorAt(file, 0, kTooLarge);
-    return ErrorAt(file, 0, std::string(kUnreadable) + "(" + ErrnoText(err) + ")");
+// A file the file services could not read, with their reason.
+Failure ReadError(FileSystem& fs, const std::string& file, int err) {
+    if (err == kNotRegularFile || err == EISDIR) return Problem(file, 0, kNotRegular);
+    if (err == EFBIG) return Problem(file, 0, kTooLarge);
+    Failure f = FileFailure(fs, file, "", err);
+    if (err != kForeignLink && err != kDataFileAlias && err != kFolderReplaced) f.reason = kUnreadable;
+    return f;
 }
 
 // 1-based number of the line that holds byte `offset` (a line end belongs
@@ -51,12 +49,12 @@ int LineOfOffset(std::string_view s, size_t offset) {
 // folder as UTF-8 field lines, with the rights of the owner of the folder
 // that holds it. A link is followed under the board's link rule; an
 // interrupted rewrite reads as the old content its journal keeps.
-std::optional<LoadError> ReadDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
+std::optional<Failure> ReadDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
                                       const std::string& path, std::vector<FieldLine>& lines, FileSnapshot& snapshot,
                                       NodeId& id) {
     Place place(fs);
     int err = Resolve(fs, *board, board.st, NameOf(path), ids, place);
-    if (err != 0) return ReadError(path, err);
+    if (err != 0) return ReadError(fs, path, err);
     FileStat st;
     std::string bytes;
     {
@@ -65,34 +63,34 @@ std::optional<LoadError> ReadDataFile(FileSystem& fs, const WorkFolder& board, c
         err = rights.error() != 0 ? rights.error()
                                   : ReadCurrentContentIn(fs, place.dir, place.name, bytes, kMaxFileBytes, true, &st);
     }
-    if (err != 0) return ReadError(path, err);
-    if (!st.isRegular) return ErrorAt(path, 0, kNotRegular);
+    if (err != 0) return ReadError(fs, path, err);
+    if (!st.isRegular) return Problem(path, 0, kNotRegular);
     id = NodeId::Of(st);
     st.size = int64_t(bytes.size());
     snapshot = SnapshotOf(true, st, bytes);
 
     std::string text;
     size_t bad = 0;
-    if (!Cp932ToUtf8(bytes, text, &bad)) return ErrorAt(path, LineOfOffset(bytes, bad), kNotCp932);
+    if (!Cp932ToUtf8(bytes, text, &bad)) return Problem(path, LineOfOffset(bytes, bad), kNotCp932);
     if (auto e = ReadFieldLines(text, lines)) {
         e->file = path;
         return e;
     }
-    if (lines.size() > size_t(kMaxSlots)) return ErrorAt(path, lines[kMaxSlots].number, kTooManyLines);
+    if (lines.size() > size_t(kMaxSlots)) return Problem(path, lines[kMaxSlots].number, kTooManyLines);
     return std::nullopt;
 }
 
-std::optional<LoadError> CheckFieldCount(const std::string& path, const FieldLine& line, size_t want) {
+std::optional<Failure> CheckFieldCount(const std::string& path, const FieldLine& line, size_t want) {
     if (line.fields.size() == want) return std::nullopt;
-    return ErrorAt(path, line.number,
+    return Problem(path, line.number,
                    "項目の数が正しくありません(" + std::to_string(want) + "個のところ" +
                        std::to_string(line.fields.size()) + "個)");
 }
 
-std::optional<LoadError> ParseGroupNo(const std::string& path, const FieldLine& line,
+std::optional<Failure> ParseGroupNo(const std::string& path, const FieldLine& line,
                                       const std::string& field, int16_t& out) {
     if (ParseNumberField(field, out)) return std::nullopt;
-    return ErrorAt(path, line.number,
+    return Problem(path, line.number,
                    "グループ番号が-32768～32767の整数ではありません(「" + field + "」)");
 }
 
@@ -111,7 +109,7 @@ struct GroupFile {
     }
 };
 
-std::optional<LoadError> ReadGroupFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
+std::optional<Failure> ReadGroupFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
                                        const std::string& path, GroupFile& out) {
     std::vector<FieldLine> lines;
     if (auto e = ReadDataFile(fs, board, ids, path, lines, out.snapshot, out.id)) return e;
@@ -131,13 +129,13 @@ std::optional<LoadError> ReadGroupFile(FileSystem& fs, const WorkFolder& board, 
 // A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
 // as bytes. Missing lines read as empty.
 // `dir` is the open per-user folder.
-std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& folder, const WorkFolder& dir,
+std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& folder, const WorkFolder& dir,
                                          const BoardIds& ids, const DataFileIds& data, const std::string& name,
                                          UserInfo& user, UserSource& source, NameLineHashes& nameLines) {
     const std::string path = JoinPath(folder.Folder(), name);
     std::string bytes;
     int err = ReadListedHead(fs, folder, dir, ids, data, name, kPerUserHeadBytes, bytes);
-    if (err != 0 && err != EFBIG) return ReadError(path, err);
+    if (err != 0 && err != EFBIG) return ReadError(fs, path, err);
 
     std::string_view rest(bytes);
     std::string_view line[3];
@@ -145,7 +143,7 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& 
 
     nameLines[name] = HashBytes(line[0]);
     std::string nameLine;
-    if (!Cp932ToUtf8(line[0], nameLine)) return ErrorAt(path, 1, kNotCp932);
+    if (!Cp932ToUtf8(line[0], nameLine)) return Problem(path, 1, kNotCp932);
     size_t eq = nameLine.find('=');
     if (eq != std::string::npos) {
         size_t next = nameLine.find('=', eq + 1);
@@ -159,7 +157,7 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& 
 
 // Load users: "user.txt" in file order, each with its per-user file and the
 // name of its group.
-std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
+std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
                                    BoardIds& ids, const GroupFile& groups, LoadedBoard& board) {
     std::vector<FieldLine> lines;
     // No per-user file may be either data file: they are known by the
@@ -176,14 +174,18 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
     if (err == ENOENT) {
         dir.handle.reset();
     } else if (err == kForeignLink) {
-        return ErrorAt(paths.UserFolder(), 0, ErrnoText(err));
+        return FileFailure(fs, paths.UserFolder(), "", err);
     } else if (err == 0) {
         ids.user = NodeId::Of(dir.st);
         OwnerRights rights(dir.st.uid);
         err = rights.error() != 0 ? rights.error() : folder.Build(fs, *dir, paths.UserFolder());
     }
     if (err != 0 && err != ENOENT)
-        return ErrorAt(paths.UserFolder(), 0, "フォルダの一覧を読み込めません(" + ErrnoText(err) + ")");
+    {
+        Failure f = FileFailure(fs, paths.UserFolder(), "", err);
+        f.reason = "フォルダの一覧を読み込めません";
+        return f;
+    }
     if (err == ENOENT) folder.Build(fs, Handle(), paths.UserFolder());
 
     board.Users.reserve(lines.size());
@@ -198,7 +200,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         user.UserId = std::move(line.fields[0]);
         user.PassWord = std::move(line.fields[1]);
         if (auto e = ParseGroupNo(paths.UserFilePath, line, line.fields[2], user.GroupNo)) return e;
-        if (!IdIsSafePath(user.UserId)) return ErrorAt(paths.UserFilePath, line.number, kUnsafeId);
+        if (!IdIsSafePath(user.UserId)) return Problem(paths.UserFilePath, line.number, kUnsafeId);
 
         if (auto match = folder.Find(UserFileName(user.UserId))) {
             source.perUserFile = match->name;
@@ -233,7 +235,7 @@ void LoadGroups(GroupFile& groups, LoadedBoard& board) {
 
 }  // namespace
 
-std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out) {
+std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out) {
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
@@ -242,10 +244,10 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
     // board is found through it.
     WorkFolder boardDir(fs);
     if (int err = OpenBoardFolder(fs, paths.InstalledPath, NodeId(), boardDir); err != 0)
-        return ReadError(err == ENOENT ? paths.GroupFilePath : paths.InstalledPath, err);
+        return ReadError(fs, err == ENOENT ? paths.GroupFilePath : paths.InstalledPath, err);
     BoardIds ids;
     ids.board = NodeId::Of(boardDir.st);
-    std::optional<LoadError> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
+    std::optional<Failure> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
     if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board);
     if (!error) {
         LoadGroups(groups, board);

@@ -7,6 +7,7 @@
 
 #include "Define/Define.h"
 #include "Define/FileSystem.h"
+#include "store/Failure.h"
 #include "store/FieldReader.h"
 #include "store/Journal.h"
 #include "store/Settings.h"
@@ -43,6 +44,6 @@ struct LoadedBoard {
 // and groups. Never half-loads: on any error the tables are left empty and
 // the error names the file, the line and the problem (and `out` holds only
 // the ignored journals).
-std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out);
+std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out);
 
 }  // namespace solne

@@ -267,7 +267,7 @@ int ReadCurrent(FileSystem& fs, Handle dir, const std::string& name, std::string
 
 }  // namespace
 
-int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, mode_t mode, std::string& temp,
+int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, FileMode mode, std::string& temp,
                         Handle& file) {
     static unsigned counter = 0;
     // Its name begins with ".", so pruning never takes it for a user's file.

@@ -86,7 +86,7 @@ int RollBack(FileSystem& fs, Handle dir, const std::string& name, std::string& f
 
 // Creates a new temporary file in the folder (exclusively, never through a
 // link), named after `name` where the name fits: ".NAME.solne-PID-N.tmp".
-int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, mode_t mode, std::string& temp,
+int CreateTemporaryFile(FileSystem& fs, Handle dir, const std::string& name, FileMode mode, std::string& temp,
                         Handle& file);
 
 // Reads the entry `name` of a folder the caller opened (never through a

@@ -10,9 +10,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "store/FieldReader.h"
 #include "store/BoardFolder.h"
 #include "store/SafeWrite.h"
@@ -63,13 +60,13 @@ struct Prepared {
 
 // Runs the writer's rule over both tables, fills `out`, and returns every
 // value it refuses.
-std::vector<SaveFailure> Prepare(const UserTable& users, const GroupTable& groups, Prepared& out) {
-    std::vector<SaveFailure> refused;
+std::vector<Failure> Prepare(const UserTable& users, const GroupTable& groups, Prepared& out) {
+    std::vector<Failure> refused;
     std::string bytes, problem;
     auto encode = [&](std::string_view value, FieldPlace place, const std::string& record,
                       const char* field, std::string& into) {
         if (EncodeField(value, place, bytes, problem)) into += bytes;
-        else refused.push_back(SaveFailure{record, field, problem});
+        else refused.push_back(StepProblem(record, field, problem));
     };
 
     out.nameLines.resize(users.size());
@@ -276,14 +273,14 @@ int IdentityOf(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, cons
 // folder's descriptor, without following a link the rule refuses.
 std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
                                     const std::string& folder, const std::vector<DirEntry>& entries,
-                                    const std::unordered_set<std::string>& kept, std::vector<SaveFailure>* failures) {
+                                    const std::unordered_set<std::string>& kept, std::vector<Failure>* failures) {
     std::vector<const DirEntry*> byName;
     for (auto& e : entries)
         if (e.isRegular && !e.name.starts_with('.') && !kept.contains(e.name)) byName.push_back(&e);
     if (byName.empty()) return {};
 
     auto report = [&](const std::string& name, int err) {
-        if (failures) failures->push_back(SaveFailure{JoinPath(folder, name), step::kInfo, ErrnoText(err)});
+        if (failures) failures->push_back(FileFailure(fs, JoinPath(folder, name), step::kInfo, err));
     };
     struct IdHash {
         size_t operator()(const NodeId& id) const {
@@ -326,7 +323,7 @@ std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, cons
 void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, const DataFileIds& data,
                     const std::string& folder, const UserFolderIndex* index, const UserFilePlan& plan,
                     const Prepared& prepared, UserTable& users, NameLineHashes* nameLines,
-                    std::vector<SaveFailure>& failures) {
+                    std::vector<Failure>& failures) {
     for (const UserFile& f : plan.files) {
         const std::string path = JoinPath(folder, f.name);
         const std::string& nameLine = prepared.nameLines[f.lastSlot];
@@ -355,7 +352,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             }
         }
         if (err != 0) {
-            failures.push_back(SaveFailure{path, step, ErrnoText(err)});
+            failures.push_back(FileFailure(fs, path, step, err));
             continue;
         }
         if (nameLines) {
@@ -394,13 +391,13 @@ bool OwnsMode(const FileStat& st) { return RunningAsRoot() || st.uid == Effectiv
 // shared by a group stays writable for every member. Never grants more than
 // the file and its folder already do. Fails when the file is missing, is no
 // regular file, or its mode cannot be changed.
-int SetNormal(FileSystem& fs, const Place& place, mode_t& mode) {
+int SetNormal(FileSystem& fs, const Place& place, FileMode& mode) {
     AttributeTarget t(fs);
     if (int err = OpenForAttributes(fs, place, t); err != 0) return err;
     mode = t.st.mode;
     if (!OwnsMode(t.st)) return 0;
-    mode |= S_IWUSR;
-    if ((place.folder.mode & S_IWGRP) && place.folder.gid == t.st.gid) mode |= S_IWGRP;
+    mode |= kModeOwnerWrite;
+    if ((place.folder.mode & kModeGroupWrite) && place.folder.gid == t.st.gid) mode |= kModeGroupWrite;
     return mode == t.st.mode ? 0 : fs.SetMode(*t.file, mode);
 }
 
@@ -409,7 +406,7 @@ int SetReadOnly(FileSystem& fs, const Place& place) {
     AttributeTarget t(fs);
     if (int err = OpenForAttributes(fs, place, t); err != 0) return err;
     if (!OwnsMode(t.st)) return 0;
-    mode_t mode = t.st.mode & ~mode_t(0222);
+    const FileMode mode = t.st.mode & ~kModeAnyWrite;
     return mode == t.st.mode ? 0 : fs.SetMode(*t.file, mode);
 }
 
@@ -419,28 +416,28 @@ int SetReadOnly(FileSystem& fs, const Place& place) {
 // rights. A file that cannot be set to normal is skipped. Returns whether
 // the new content was written.
 bool WriteDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids, const std::string& path,
-                   const std::string& content, FileSnapshot* snapshot, std::vector<SaveFailure>& failures) {
+                   const std::string& content, FileSnapshot* snapshot, std::vector<Failure>& failures) {
     Place place(fs);
     if (int err = Resolve(fs, *board, board.st, NameOf(path), ids, place); err != 0) {
-        failures.push_back(SaveFailure{path, err == kForeignLink ? step::kLink : step::kInfo, ErrnoText(err)});
+        failures.push_back(FileFailure(fs, path, err == kForeignLink ? step::kLink : step::kInfo, err));
         return false;
     }
     OwnerRights rights(place.folder.uid);
     if (rights.error() != 0) {
-        failures.push_back(SaveFailure{path, step::kOwner, ErrnoText(rights.error())});
+        failures.push_back(FileFailure(fs, path, step::kOwner, rights.error()));
         return false;
     }
-    mode_t mode = 0;
+    FileMode mode = 0;
     if (int err = SetNormal(fs, place, mode); err != 0) {
-        failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(err)});
+        failures.push_back(FileFailure(fs, path, step::kAttributes, err));
         return false;
     }
     std::string step;
     NameJournalFolder(FolderOf(path));
     int err = ReplaceFileIn(fs, place.dir, place.name, true, place.followedLink, NewContent(content), true, step);
-    if (err != 0) failures.push_back(SaveFailure{path, step, ErrnoText(err)});
+    if (err != 0) failures.push_back(FileFailure(fs, path, step, err));
     if (int ro = SetReadOnly(fs, place); ro != 0)
-        failures.push_back(SaveFailure{path, step::kAttributes, ErrnoText(ro)});
+        failures.push_back(FileFailure(fs, path, step::kAttributes, ro));
     if (err != 0) return false;
     if (snapshot) {
         // Size and hash are those of the content just written; only the
@@ -457,14 +454,14 @@ bool WriteDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
 // rights, once the folder's descriptor shows it is still the folder listed
 // and still in place; each name only while it is still the entry examined.
 void Prune(FileSystem& fs, const WorkFolder& user, const std::string& folder, const std::vector<Doomed>& doomed,
-           NameLineHashes* nameLines, std::vector<SaveFailure>& failures) {
+           NameLineHashes* nameLines, std::vector<Failure>& failures) {
     if (doomed.empty()) return;
     OwnerRights rights(user.st.uid);
     FileStat now;
     int err = rights.error() != 0 ? rights.error() : fs.StatOf(*user, now);
     if (err == 0 && (!NodeId::Of(user.st).Is(now) || now.nlink == 0)) err = kFolderReplaced;
     if (err != 0) {
-        failures.push_back(SaveFailure{folder, step::kPrune, ErrnoText(err)});
+        failures.push_back(FileFailure(fs, folder, step::kPrune, err));
         return;
     }
     for (const Doomed& d : doomed) {
@@ -474,16 +471,14 @@ void Prune(FileSystem& fs, const WorkFolder& user, const std::string& folder, co
         const char* failed = e != 0 ? step::kInfo : step::kDelete;
         if (e == 0 && !d.id.Is(st)) e = kReplacedMeanwhile;
         if (e == 0) e = fs.UnlinkAt(*user, d.name);
-        if (e != 0) failures.push_back(SaveFailure{JoinPath(folder, d.name), failed, ErrnoText(e)});
+        if (e != 0) failures.push_back(FileFailure(fs, JoinPath(folder, d.name), failed, e));
         else if (nameLines) nameLines->erase(d.name);
     }
 }
 
 }  // namespace
 
-std::string SaveFailure::ToString() const { return file + "（" + step + "）: " + reason; }
-
-std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable& groups) {
+std::vector<Failure> CheckWritable(const UserTable& users, const GroupTable& groups) {
     Prepared prepared;
     return Prepare(users, groups, prepared);
 }
@@ -531,7 +526,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     BoardIds ids = userSnapshot ? userSnapshot->folders : BoardIds();
     WorkFolder board(fs);
     if (int err = OpenBoardFolder(fs, root, ids.board, board); err != 0) {
-        failures.push_back(SaveFailure{root, step::kOpenFolder, ErrnoText(err)});
+        failures.push_back(FileFailure(fs, root, step::kOpenFolder, err));
         return report;
     }
     ids.board = NodeId::Of(board.st);
@@ -553,26 +548,25 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     WorkFolder user(fs);
     const int folderErr = OpenUserFolder(fs, board, ids, user);
     if (folderErr == kForeignLink || folderErr == kFolderReplaced) {
-        failures.push_back(SaveFailure{folder, folderErr == kForeignLink ? step::kLink : step::kInfo,
-                                       ErrnoText(folderErr)});
+        failures.push_back(FileFailure(fs, folder, folderErr == kForeignLink ? step::kLink : step::kInfo, folderErr));
         WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
         if (userSnapshot) userSnapshot->folders = ids;
         report.ignoredJournals = ignoredJournals.Take();
         return report;
     }
-    if (folderErr != 0 && folderErr != ENOENT) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(folderErr)});
+    if (folderErr != 0 && folderErr != ENOENT) failures.push_back(FileFailure(fs, folder, step::kList, folderErr));
     UserFolderIndex index;
     int listErr = 0;
     if (folderErr == 0) {
         ids.user = NodeId::Of(user.st);
         OwnerRights rights(user.st.uid);
         listErr = rights.error() != 0 ? rights.error() : index.Build(fs, *user, folder);
-        if (listErr != 0) failures.push_back(SaveFailure{folder, step::kList, ErrnoText(listErr)});
+        if (listErr != 0) failures.push_back(FileFailure(fs, folder, step::kList, listErr));
         else RemoveStaleTemporaryFiles(fs, *user, &index.Entries());
     }
     UserFilePlan plan = PlanUserFiles(folderErr == 0 && listErr == 0 ? &index : nullptr, users);
     for (size_t slot : plan.unsafeSlots)
-        failures.push_back(SaveFailure{UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId});
+        failures.push_back(StepProblem(UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId));
     // The name lines as written replace those remembered (a copy: other
     // holders of the snapshot keep theirs).
     std::shared_ptr<NameLineHashes> nameLines;
@@ -584,14 +578,14 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     std::string failedName;
     int dataErr = folderErr == 0 ? FindDataFiles(fs, board, ids, data, failedName) : 0;
     if (dataErr != 0)
-        failures.push_back(SaveFailure{JoinPath(root, failedName), step::kInfo, ErrnoText(dataErr)});
+        failures.push_back(FileFailure(fs, JoinPath(root, failedName), step::kInfo, dataErr));
     if (folderErr == 0 && dataErr == 0) {
         WriteUserFiles(fs, user, ids, data, folder, listErr == 0 ? &index : nullptr, plan, prepared, users,
                        nameLines.get(), failures);
     } else if (folderErr != 0) {
         for (const UserFile& f : plan.files)
-            failures.push_back(SaveFailure{JoinPath(folder, f.name), folderErr == ENOENT ? step::kCreate : step::kInfo,
-                                           ErrnoText(folderErr)});
+            failures.push_back(FileFailure(fs, JoinPath(folder, f.name),
+                                           folderErr == ENOENT ? step::kCreate : step::kInfo, folderErr));
     }
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it
@@ -599,7 +593,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     // are removed through the folder's descriptor: a link goes, never its
     // target, and nothing in another folder.
     if (!userTxtWritten) {
-        failures.push_back(SaveFailure{folder, step::kPrune, kPruneSkipped});
+        failures.push_back(StepProblem(folder, step::kPrune, kPruneSkipped));
     } else if (folderErr == 0 && listErr == 0 && dataErr == 0) {
         std::vector<Doomed> doomed;
         {

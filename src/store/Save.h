@@ -8,25 +8,21 @@
 
 #include "Define/Define.h"
 #include "Define/FileSystem.h"
+#include "store/Failure.h"
 #include "store/Journal.h"
 #include "store/Settings.h"
 #include "store/Snapshot.h"
 
 namespace solne {
 
-struct SaveFailure {
-    std::string file;    // path of the file concerned (or the record, for a refused value)
-    std::string step;    // what was being done ("書き込み", "削除", ...; the field, for a refused value)
-    std::string reason;  // why it failed (the errno text, or the character refused)
-    std::string ToString() const;  // one line for the failure message: "file（step）: reason"
-};
-
 struct SaveReport {
     // The writer's rule refused a value: nothing at all was written.
     bool refused = false;
     // The caller's last word before the first write was No: nothing was written.
     bool cancelled = false;
-    std::vector<SaveFailure> failures;
+    // What failed, each with its file and step (for a refused value: the
+    // record, the field and the character).
+    std::vector<Failure> failures;
     // Journals found beside the files and not trusted (Journal.h): not
     // used, and no failure, but the report names them.
     std::vector<JournalFinding> ignoredJournals;
@@ -49,7 +45,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
 
 // The writer's rule over the whole tables, as the save runs it before its
 // first write: every refused value (record, field, character).
-std::vector<SaveFailure> CheckWritable(const UserTable& users, const GroupTable& groups);
+std::vector<Failure> CheckWritable(const UserTable& users, const GroupTable& groups);
 
 // Names of the files of the per-user folder that a save of these users would
 // delete (the same rule the save uses).

@@ -57,17 +57,20 @@ SettingsPlace FindSettingsPlace(FileSystem& fs, Places& places) {
     return place;
 }
 
-std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder,
-                                  Places& places) {
+std::optional<Failure> RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder,
+                                             Places& places) {
     if (folder.find_first_of("\r\n") != std::string::npos)
-        return place.file + ": フォルダのパスに改行が含まれているため保存できません";
+        return Problem(place.file, 0, "フォルダのパスに改行が含まれているため保存できません");
     if (place.createFolder) {
-        if (int err = places.MakeFolder(FolderOf(place.file)); err != 0)
-            return FolderOf(place.file) + ": " + ErrnoText(err);
+        if (int err = places.MakeFolder(FolderOf(place.file)); err != 0) {
+            Failure f = Problem(FolderOf(place.file), 0, "");
+            f.code = err;
+            return f;
+        }
     }
     if (int err = WriteSetting(fs, place.file, "Script", "InstalledPath", folder); err != 0)
-        return place.file + ": " + ErrnoText(err);
-    return {};
+        return FileFailure(fs, place.file, "", err);
+    return std::nullopt;
 }
 
 }  // namespace solne

@@ -5,11 +5,13 @@
 // answers for its folders and makes the folder and the copy (Define/Places).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Define/FileSystem.h"
 #include "Define/Places.h"
+#include "store/Failure.h"
 
 namespace solne {
 
@@ -51,9 +53,9 @@ std::vector<std::string> SystemSettingsFiles(Places& places);
 SettingsPlace FindSettingsPlace(FileSystem& fs, Places& places = PlatformPlaces());
 
 // Writes the board folder into the settings file, making the account's
-// settings folder first when the place asks for it. Returns "" or
-// "<file>: <reason>".
-std::string RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder,
-                                  Places& places = PlatformPlaces());
+// settings folder first when the place asks for it. Returns what failed
+// (the file or folder and the reason), nothing when it was written.
+std::optional<Failure> RememberInstalledPath(FileSystem& fs, const SettingsPlace& place, const std::string& folder,
+                                             Places& places = PlatformPlaces());
 
 }  // namespace solne

@@ -47,7 +47,7 @@ void FaultyFileSystem::FailKind(FsOp op, int err, std::string pathPart, int time
     kindFaults_.push_back(KindFault{op, err, NativePath(std::move(pathPart)), times});
 }
 
-void FaultyFileSystem::SwapForLinkBeforeNth(int k, std::string linkTarget, uid_t linkOwner) {
+void FaultyFileSystem::SwapForLinkBeforeNth(int k, std::string linkTarget, AccountId linkOwner) {
     swapNth_ = k;
     swapOwner_ = linkOwner;
     swapTarget_ = std::move(linkTarget);
@@ -79,6 +79,7 @@ std::string FaultyFileSystem::FailedCalls() const {
 
 int FaultyFileSystem::Begin(FsOp op, const std::string& path) {
     calls_.push_back(Call{op, NativePath(path), 0});
+    injected_ = false;
     const int k = int(calls_.size());
     if (swapNth_ > 0 && k == swapNth_ && !path.empty() && op != FsOp::OpenFolder && op != FsOp::ListDir) {
         // Whatever the name held goes (a file the save made, or the board's
@@ -90,10 +91,14 @@ int FaultyFileSystem::Begin(FsOp op, const std::string& path) {
             if (::geteuid() == 0 && ::lchown(p.c_str(), swapOwner_, swapOwner_) != 0) swapped_ += " (owner not set)";
         }
     }
-    if (failNth_ > 0 && k == failNth_) return failNthErrFor_ ? failNthErrFor_(op) : failNthErr_;
+    if (failNth_ > 0 && k == failNth_) {
+        injected_ = true;
+        return failNthErrFor_ ? failNthErrFor_(op) : failNthErr_;
+    }
     for (auto& f : kindFaults_) {
         if (f.op != op || f.times == 0 || calls_.back().path.find(f.pathPart) == std::string::npos) continue;
         if (f.times > 0) --f.times;
+        injected_ = true;
         return f.err;
     }
     return 0;
@@ -193,7 +198,7 @@ int FaultyFileSystem::StatAt(Handle dir, const std::string& name, FileStat& out)
     return End(inner_.StatAt(dir, name, out));
 }
 
-int FaultyFileSystem::CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) {
+int FaultyFileSystem::CreateAt(Handle dir, const std::string& name, FileMode mode, Handle& file) {
     const std::string path = PathAt(dir, name);
     if (int err = Begin(FsOp::OpenWrite, path)) {
         file = Handle();
@@ -272,12 +277,12 @@ int FaultyFileSystem::Close(Handle h) {
     return End(err ? err : real);
 }
 
-int FaultyFileSystem::SetMode(Handle file, mode_t mode) {
+int FaultyFileSystem::SetMode(Handle file, FileMode mode) {
     if (int err = Begin(FsOp::Chmod, PathOf(file))) return End(err);
     return End(inner_.SetMode(file, mode));
 }
 
-int FaultyFileSystem::SetOwner(Handle file, uid_t uid, gid_t gid) {
+int FaultyFileSystem::SetOwner(Handle file, AccountId uid, GroupId gid) {
     if (int err = Begin(FsOp::Chown, PathOf(file))) return End(err);
     return End(inner_.SetOwner(file, uid, gid));
 }

@@ -47,7 +47,7 @@ public:
     // operation, the file it works on (the path of its handle or its name)
     // is replaced by a symbolic link to `linkTarget`, owned by `linkOwner`
     // (when running as root). SwappedPath() tells which path it was ("" when none).
-    void SwapForLinkBeforeNth(int k, std::string linkTarget, uid_t linkOwner = 0);
+    void SwapForLinkBeforeNth(int k, std::string linkTarget, AccountId linkOwner = 0);
     const std::string& SwappedPath() const { return swapped_; }
     // Forgets the faults, the count and the record.
     void Reset();
@@ -66,7 +66,7 @@ public:
     int RealPath(const std::string& path, std::string& out) override;
     int OpenFolder(const std::string& path, Handle& dir) override;
     int StatAt(Handle dir, const std::string& name, FileStat& out) override;
-    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override;
+    int CreateAt(Handle dir, const std::string& name, FileMode mode, Handle& file) override;
     int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& file,
                FileStat* st = nullptr) override;
     int RenameAt(Handle dir, const std::string& from, const std::string& to) override;
@@ -83,8 +83,10 @@ public:
     int Reserve(Handle file, int64_t size) override;
     int Sync(Handle h) override;
     int Close(Handle h) override;
-    int SetMode(Handle file, mode_t mode) override;
-    int SetOwner(Handle file, uid_t uid, gid_t gid) override;
+    int SetMode(Handle file, FileMode mode) override;
+    int SetOwner(Handle file, AccountId uid, GroupId gid) override;
+    // An injected failure has no code of the platform behind it.
+    long NativeError(int err) override { return injected_ ? 0 : inner_.NativeError(err); }
 
 private:
     struct KindFault {
@@ -109,8 +111,9 @@ private:
     std::unordered_map<intptr_t, std::string> openPaths_;  // handle -> path
     int swapNth_ = 0;
     std::string swapTarget_;
-    uid_t swapOwner_ = 0;
+    AccountId swapOwner_ = 0;
     std::string swapped_;
+    bool injected_ = false;  // the last call failed because it was told to
 };
 
 }  // namespace solne::test

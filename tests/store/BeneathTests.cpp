@@ -32,7 +32,7 @@ std::string Describe(const SaveReport& r) {
 
 bool Reported(const SaveReport& r, const std::string& file, int err) {
     for (auto& f : r.failures)
-        if (f.file == file && f.reason == ErrnoText(err)) return true;
+        if (f.file == file && f.Reason() == ErrorText(err)) return true;
     return false;
 }
 
@@ -147,7 +147,7 @@ TEST_F(SharedBoardTest, LinksInTheBoardLeadRootNowhere) {
         LoadedBoard again;
         auto err = LoadBoard(RealFileSystem(), paths, again);
         ASSERT_TRUE(err.has_value());
-        EXPECT_EQ(err->ToString(), link + ": " + ErrnoText(c.err));
+        EXPECT_EQ(err->ToString(), link + ": " + ErrorText(c.err));
 
         SaveReport r = Save();
         EXPECT_TRUE(Reported(r, link, c.err)) << Describe(r);

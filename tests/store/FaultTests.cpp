@@ -333,7 +333,7 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
             const FaultyFileSystem::Call failed = faulty.calls()[k - 1];
             const int err = pass.errFor(failed.op);
             SCOPED_TRACE(std::string(pass.name) + ", operation " + std::to_string(k) + ": " + FsOpName(failed.op) +
-                         " " + failed.path + " (" + ErrnoText(err) + ")");
+                         " " + failed.path + " (" + ErrorText(err) + ")");
 
             if (report.ok()) {
                 // Only remembering a data file just written may go without
@@ -360,7 +360,7 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
                 const std::string file = fs::weakly_canonical(f.file).string();
                 // A folder that cannot be opened fails the files in it.
                 const bool inFolder = fs::is_directory(meant) && file.starts_with(meant + "/");
-                named |= (file == meant || inFolder) && steps.contains(f.step) && f.reason == ErrnoText(err);
+                named |= (file == meant || inFolder) && steps.contains(f.step) && f.Reason() == ErrorText(err);
             }
             EXPECT_TRUE(named) << "expected " << meant << " in:\n" << Describe(report);
 
@@ -413,7 +413,7 @@ TEST_F(FaultTest, InPlaceRewriteThatCannotBeUndoneKeepsItsJournal) {
     SaveReport r = SaveBoard(faulty, paths, b.Users, b.Groups);
     ASSERT_EQ(r.failures.size(), 1u) << Describe(r);
     EXPECT_EQ(r.failures[0].ToString(),
-              u06 + "（書き込み（元の内容に戻せず、控えのファイルに残しました））: " + ErrnoText(ENOSPC));
+              u06 + "（書き込み（元の内容に戻せず、控えのファイルに残しました））: " + ErrorText(ENOSPC));
     const std::string journal = test::ReadBytes(paths.UserFolder() + "/.u06.txt.solne-journal");
     JournalHeader header;
     ASSERT_TRUE(ParseJournalHeader(journal, header));
@@ -488,7 +488,7 @@ TEST_F(FaultTest, LinkSwappedInAtEveryStepNeverReachesOutside) {
         // The board itself: it loads, or names the planted link.
         LoadedBoard after;
         if (auto e = LoadBoard(RealFileSystem(), paths, after)) {
-            EXPECT_EQ(e->problem, ErrnoText(kForeignLink)) << e->ToString() << Describe(r);
+            EXPECT_EQ(e->Reason(), ErrorText(kForeignLink)) << e->ToString() << Describe(r);
         }
     }
     EXPECT_GT(swapped, operations / 2);
@@ -804,7 +804,7 @@ TEST(FullDiskTest, SaveOnAFullTmpfsLeavesOldOrNewFiles) {
         SaveReport r = SaveBoard(RealFileSystem(), BoardPaths::For(board), users, edited.Groups);
         failedSaves += !r.ok();
         for (auto& f : r.failures) {
-            EXPECT_TRUE(f.reason == ErrnoText(ENOSPC) || f.step == "不要なファイルの削除") << f.ToString();
+            EXPECT_TRUE(f.Reason() == ErrorText(ENOSPC) || f.step == "不要なファイルの削除") << f.ToString();
         }
         LoadedBoard loaded;
         auto err = LoadBoard(RealFileSystem(), BoardPaths::For(board), loaded);

@@ -6,13 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <set>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "Define/FileSystem.h"
-#include "Define/win32/WinErrors.h"
 #include "common/TempBoard.h"
 #include "store/SafeWrite.h"
 #include "store/Settings.h"
@@ -176,59 +174,6 @@ TEST(FileSystem, ProcessesAreFoundById) {
     EXPECT_EQ(RemoveStaleTemporaryFiles(fs, *folder), 1);
     EXPECT_TRUE(std::filesystem::exists(dir / own));
     EXPECT_FALSE(std::filesystem::exists(dir / stale));
-}
-
-TEST(FileSystem, ErrorTextsAreShortAndJapanese) {
-    EXPECT_EQ(ErrnoText(ENOENT), "ファイルまたはフォルダが見つかりません");
-    EXPECT_EQ(ErrnoText(EACCES), "アクセスが拒否されました");
-    EXPECT_EQ(ErrnoText(EPERM), "アクセスが拒否されました");
-    EXPECT_EQ(ErrnoText(ENOSPC), "ディスクの空き容量が不足しています");
-    EXPECT_EQ(ErrnoText(ECHILD), std::strerror(ECHILD));
-}
-
-// One table turns Windows error codes into the store's values; a named
-// reason reads the same on both platforms (ENOSPC on Linux, a full disk on
-// Windows), and any other Windows code keeps the system's own text.
-TEST(FileSystem, WindowsErrorTableGivesTheNamedReasons) {
-    namespace code = win32::code;
-    const std::string held = "別のプログラムがファイルを開いているため、使用できません";
-    struct Row {
-        unsigned long code;
-        int portable;
-        std::string text;
-    } rows[] = {
-        {code::kSharingViolation, kSharingViolation, held},
-        {code::kLockViolation, kSharingViolation, held},
-        {code::kNetworkAccessDenied, kNetworkAccessDenied, "ネットワーク上のファイルへのアクセスが拒否されました"},
-        {code::kUserMappedFile, kUserMappedFile,
-         "別のプログラムがファイルをメモリに割り当てて使用しているため、変更できません"},
-        {code::kDiskFull, ENOSPC, "ディスクの空き容量が不足しています"},
-        {code::kHandleDiskFull, ENOSPC, "ディスクの空き容量が不足しています"},
-        {code::kFilenameExcedRange, ENAMETOOLONG, "ファイル名またはパスが長すぎます"},
-        {code::kAccessDenied, EACCES, "アクセスが拒否されました"},
-        {code::kPathNotFound, ENOENT, "ファイルまたはフォルダが見つかりません"},
-        {code::kSuccess, 0, ""},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(win32::PortableError(row.code), row.portable) << row.code;
-        if (row.portable != 0) {
-            EXPECT_EQ(ErrnoText(row.portable), row.text) << row.code;
-        }
-    }
-    std::set<unsigned long> codes;
-    for (const auto& m : win32::kErrorTable) EXPECT_TRUE(codes.insert(m.code).second) << "twice: " << m.code;
-
-    constexpr unsigned long kFileCorrupt = 1392;  // in no row of the table
-    const int other = win32::PortableError(kFileCorrupt);
-    EXPECT_EQ(other, kNativeErrorBase + int(kFileCorrupt));
-    const std::string text = ErrnoText(other);
-#ifdef _WIN32
-    EXPECT_TRUE(text.ends_with("Windows のエラー 1392）") || text == "Windows のエラー 1392") << text;
-    EXPECT_GT(text.size(), std::string("（Windows のエラー 1392）").size()) << "the system's text: " << text;
-    EXPECT_EQ(text.find('\n'), std::string::npos) << text;
-#else
-    EXPECT_EQ(text, "エラー 1392");
-#endif
 }
 
 TEST(FileSystem, JoinPathAndProgramFolder) {

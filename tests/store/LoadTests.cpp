@@ -44,14 +44,14 @@ LoadedBoard Load(const std::string& folder) {
 }
 
 // Loads a board that must fail; returns the error.
-LoadError LoadFails(const std::string& folder, FileSystem& fs = RealFileSystem()) {
+Failure LoadFails(const std::string& folder, FileSystem& fs = RealFileSystem()) {
     LoadedBoard board;
     board.Users.resize(3);  // whatever was there before
     auto err = LoadBoard(fs, BoardPaths::For(folder), board);
     EXPECT_TRUE(err.has_value());
     EXPECT_TRUE(board.Users.empty());
     EXPECT_TRUE(board.Groups.empty());
-    return err.value_or(LoadError{});
+    return err.value_or(Failure{});
 }
 
 }  // namespace
@@ -82,7 +82,7 @@ TEST(FieldReader, UnterminatedQuoteIsAnErrorOnItsLine) {
     auto err = ReadFieldLines("1,a\r\n2,\"open\r\n3,\"b\"", lines);
     ASSERT_TRUE(err);
     EXPECT_EQ(err->line, 2);
-    EXPECT_FALSE(err->problem.empty());
+    EXPECT_FALSE(err->Reason().empty());
     EXPECT_TRUE(lines.empty());
 }
 
@@ -330,10 +330,10 @@ TEST(LoadErrors, EachNamesTheFileAndTheLine) {
         TempDir dir;
         WriteBytes(dir / "user.txt", c.users);
         WriteBytes(dir / "group.txt", c.groups);
-        LoadError e = LoadFails(dir.path());
+        Failure e = LoadFails(dir.path());
         EXPECT_EQ(e.file, dir / c.file) << c.what;
         EXPECT_EQ(e.line, c.line) << c.what;
-        EXPECT_FALSE(e.problem.empty()) << c.what;
+        EXPECT_FALSE(e.Reason().empty()) << c.what;
         EXPECT_NE(e.ToString().find(dir / c.file + ":" + std::to_string(c.line) + ": "), std::string::npos)
             << c.what;
     }
@@ -343,7 +343,7 @@ TEST(LoadErrors, PerUserNameLineMustDecode) {
     TempDir dir;
     WriteBoard(dir.path(), BoardFiles{{"u1,p,0"}, {}, {}});
     WriteBytes(dir / "user/u1.txt", "username=\x81\x20\r\nstatus=0\r\nplan=\r\n");
-    LoadError e = LoadFails(dir.path());
+    Failure e = LoadFails(dir.path());
     EXPECT_EQ(e.file, dir / "user/u1.txt");
     EXPECT_EQ(e.line, 1);
 }
@@ -354,22 +354,22 @@ TEST(LoadErrors, FilesThatCannotBeReadAreReportedWithTheReason) {
 
     test::FaultyFileSystem fs;
     fs.FailKind(test::FsOp::Read, EIO, "/user/u1.txt");
-    LoadError e = LoadFails(dir.path(), fs);
+    Failure e = LoadFails(dir.path(), fs);
     EXPECT_EQ(e.file, dir / "user/u1.txt");
     EXPECT_EQ(e.line, 0);
-    EXPECT_NE(e.problem.find(ErrnoText(EIO)), std::string::npos);
+    EXPECT_NE(e.Reason().find(ErrorText(EIO)), std::string::npos);
 
     test::FaultyFileSystem listing;
     listing.FailKind(test::FsOp::ListDir, EACCES, "/user");
     e = LoadFails(dir.path(), listing);
     EXPECT_EQ(e.file, dir / "user");
-    EXPECT_NE(e.problem.find(ErrnoText(EACCES)), std::string::npos);
+    EXPECT_NE(e.Reason().find(ErrorText(EACCES)), std::string::npos);
 
     std::filesystem::remove(dir / "group.txt");
     e = LoadFails(dir.path());
     EXPECT_EQ(e.file, dir / "group.txt");
-    EXPECT_NE(e.problem.find(ErrnoText(ENOENT)), std::string::npos);
-    EXPECT_EQ(e.ToString(), dir / "group.txt" + ": " + e.problem);
+    EXPECT_NE(e.Reason().find(ErrorText(ENOENT)), std::string::npos);
+    EXPECT_EQ(e.ToString(), dir / "group.txt" + ": " + e.Reason());
 
     std::filesystem::create_directory(dir / "group.txt");
     e = LoadFails(dir.path());
@@ -385,7 +385,7 @@ TEST(LoadErrors, MoreThan32767RecordsIsAnError) {
     EXPECT_EQ(Load(dir.path()).Groups.size(), size_t(kMaxSlots));
 
     WriteBytes(dir / "group.txt", "\r\n" + groups + "7,last\r\n");
-    LoadError e = LoadFails(dir.path());
+    Failure e = LoadFails(dir.path());
     EXPECT_EQ(e.file, dir / "group.txt");
     EXPECT_EQ(e.line, kMaxSlots + 2);
 }

@@ -88,7 +88,7 @@ std::string Describe(const SaveReport& r) {
 bool Reported(const SaveReport& r, const std::string& file, const std::string& step,
                 const std::string& reason = "") {
     for (auto& f : r.failures)
-        if (f.file == file && f.step == step && (reason.empty() || f.reason == reason)) return true;
+        if (f.file == file && f.step == step && (reason.empty() || f.Reason() == reason)) return true;
     return false;
 }
 
@@ -356,7 +356,7 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
         ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
         ASSERT_EQ(::lchown(link.c_str(), 4242, 4242), 0);
     };
-    const std::string kForeign = ErrnoText(kForeignLink);
+    const std::string kForeign = ErrorText(kForeignLink);
     struct Case {
         const char* name;       // what is replaced by the link
         std::string target;     // where it leads
@@ -380,7 +380,7 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
         SaveReport r = Save(b);
         EXPECT_FALSE(r.ok());
         bool named = false;
-        for (auto& f : r.failures) named |= f.file == dir / c.name && f.reason == kForeign;
+        for (auto& f : r.failures) named |= f.file == dir / c.name && f.Reason() == kForeign;
         EXPECT_TRUE(named) << Describe(r);
         EXPECT_EQ(test::ReadBytes(victim), "outside\r\n");
         EXPECT_EQ(StatOf(victim).st_mode & 07777, 0644u);
@@ -738,7 +738,7 @@ TEST_F(SaveTest, UnreadablePerUserFileIsLeftAndReported) {
     FaultyFileSystem faulty;
     faulty.FailKind(FsOp::OpenRead, EACCES, "/u01.txt");
     SaveReport r = Save(b, faulty);
-    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "読み込み", ErrnoText(EACCES))) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "読み込み", ErrorText(EACCES))) << Describe(r);
     EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
     EXPECT_EQ(Bytes("user/u01.txt"), before);
     EXPECT_EQ(b.Users[0].StatusLine, "status=1");
@@ -799,7 +799,7 @@ TEST_F(SaveTest, PruningWaitsForAWrittenUserTxt) {
     b.Users[0].UserName = "山田花子";
     ::unlink(paths.UserFilePath.c_str());  // removed while the editor runs
     SaveReport r = Save(b);
-    EXPECT_TRUE(Reported(r, paths.UserFilePath, "属性の変更", ErrnoText(ENOENT))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.UserFilePath, "属性の変更", ErrorText(ENOENT))) << Describe(r);
     EXPECT_TRUE(Reported(r, paths.UserFolder(), "不要なファイルの削除")) << Describe(r);
     EXPECT_EQ(r.failures.size(), 2u) << Describe(r);
     EXPECT_FALSE(test::PathExists(paths.UserFilePath)) << "not recreated";
@@ -816,7 +816,7 @@ TEST_F(SaveTest, FileThatCannotBeDeletedIsReported) {
     FaultyFileSystem faulty;
     faulty.FailKind(FsOp::Unlink, EBUSY, "memo.txt");
     SaveReport r = Save(b, faulty);
-    EXPECT_TRUE(Reported(r, UserFile("memo.txt"), "削除", ErrnoText(EBUSY))) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("memo.txt"), "削除", ErrorText(EBUSY))) << Describe(r);
     EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
     EXPECT_TRUE(test::PathExists(UserFile("memo.txt")));
     EXPECT_FALSE(test::PathExists(UserFile("other.txt")));
@@ -843,7 +843,7 @@ TEST_F(SaveTest, RefusedValueWritesNothingAtAll) {
         b.Users[1].UserName = "変更";
         c.change(b);
         auto before = FolderState(dir.path());
-        std::vector<SaveFailure> check = CheckWritable(b.Users, b.Groups);
+        std::vector<Failure> check = CheckWritable(b.Users, b.Groups);
         SaveReport r = Save(b);
         EXPECT_TRUE(r.refused) << c.what;
         EXPECT_FALSE(r.ok()) << c.what;
@@ -851,7 +851,7 @@ TEST_F(SaveTest, RefusedValueWritesNothingAtAll) {
         ASSERT_EQ(check.size(), 1u) << c.what;
         EXPECT_EQ(check[0].ToString(), r.failures[0].ToString());
         EXPECT_EQ(r.failures[0].step, c.field) << c.what;
-        EXPECT_NE(r.failures[0].reason.find(c.character), std::string::npos) << r.failures[0].ToString();
+        EXPECT_NE(r.failures[0].Reason().find(c.character), std::string::npos) << r.failures[0].ToString();
         EXPECT_EQ(FolderState(dir.path()), before) << c.what;
     }
 }
@@ -889,8 +889,8 @@ TEST_F(SaveTest, DataFileThatIsAFolderOrMissingIsSkipped) {
     ::unlink(paths.GroupFilePath.c_str());
     b.Users[0].UserName = "山田花子";
     SaveReport r = Save(b);
-    EXPECT_TRUE(Reported(r, paths.UserFilePath, "属性の変更", ErrnoText(EISDIR))) << Describe(r);
-    EXPECT_TRUE(Reported(r, paths.GroupFilePath, "属性の変更", ErrnoText(ENOENT))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.UserFilePath, "属性の変更", ErrorText(EISDIR))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.GroupFilePath, "属性の変更", ErrorText(ENOENT))) << Describe(r);
     EXPECT_TRUE(fs::is_directory(paths.UserFilePath));
     EXPECT_FALSE(test::PathExists(paths.GroupFilePath));
     EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
@@ -908,7 +908,7 @@ TEST_F(SaveTest, UnwritableUserFolderReportsEveryFileAndStillWritesGroupTxt) {
     SaveReport r = Save(b, faulty);
     ASSERT_EQ(r.failures.size(), 4u) << Describe(r);
     for (auto* id : {"u01", "u02", "u03", "u04"})
-        EXPECT_TRUE(Reported(r, UserFile(std::string(id) + ".txt"), "作成", ErrnoText(EACCES))) << id;
+        EXPECT_TRUE(Reported(r, UserFile(std::string(id) + ".txt"), "作成", ErrorText(EACCES))) << id;
     for (auto& [id, bytes] : before) EXPECT_EQ(Bytes("user/" + id + ".txt"), bytes);
     EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業部", "2,総務", "-3,負"}));
     EXPECT_TRUE(TempFilesIn(dir.path()).empty());
@@ -920,14 +920,14 @@ TEST_F(SaveTest, MissingUserFolderOrAFileInItsPlaceReportsEveryFile) {
     fs::remove_all(paths.UserFolder());
     SaveReport r = Save(b);
     EXPECT_EQ(r.failures.size(), 4u) << Describe(r);
-    EXPECT_TRUE(Reported(r, UserFile("u04.txt"), "作成", ErrnoText(ENOENT))) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("u04.txt"), "作成", ErrorText(ENOENT))) << Describe(r);
     EXPECT_FALSE(test::PathExists(paths.UserFolder()));
     EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業", "2,総務", "-3,負"}));
 
     test::WriteBytes(paths.UserFolder(), "not a folder");
     r = Save(b);
-    EXPECT_TRUE(Reported(r, paths.UserFolder(), "一覧の取得", ErrnoText(ENOTDIR))) << Describe(r);
-    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "情報の取得", ErrnoText(ENOTDIR))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.UserFolder(), "一覧の取得", ErrorText(ENOTDIR))) << Describe(r);
+    EXPECT_TRUE(Reported(r, UserFile("u01.txt"), "情報の取得", ErrorText(ENOTDIR))) << Describe(r);
     EXPECT_EQ(r.failures.size(), 5u) << Describe(r);
     EXPECT_EQ(Bytes("user"), "not a folder");
 }
@@ -954,11 +954,11 @@ TEST_F(SaveTest, FailureBeforeTheRenameKeepsTheOldFile) {
         if (c.op != FsOp::Sync) faulty.FailKind(c.op, ENOSPC, "/.u02.txt.solne-");  // per-user files are not synced
         SaveReport r = Save(b, faulty);
         const char* name = FsOpName(c.op);
-        EXPECT_TRUE(Reported(r, paths.UserFilePath, c.step, ErrnoText(ENOSPC))) << name << "\n" << Describe(r);
+        EXPECT_TRUE(Reported(r, paths.UserFilePath, c.step, ErrorText(ENOSPC))) << name << "\n" << Describe(r);
         EXPECT_EQ(Bytes("user.txt"), oldUserTxt) << name;
         EXPECT_EQ(StatOf(paths.UserFilePath).st_mode & 0222, 0u) << name << ": read-only again";
         if (c.op != FsOp::Sync) {
-            EXPECT_TRUE(Reported(r, UserFile("u02.txt"), c.step, ErrnoText(ENOSPC))) << name;
+            EXPECT_TRUE(Reported(r, UserFile("u02.txt"), c.step, ErrorText(ENOSPC))) << name;
             EXPECT_EQ(Bytes("user/u02.txt"), oldU02) << name;
             EXPECT_EQ(b.Users[1].StatusLine, "stale") << "a slot records only what was written";
         }
@@ -975,7 +975,7 @@ TEST_F(SaveTest, DataFileThatCannotBeMadeReadOnlyIsReported) {
     FaultyFileSystem faulty;
     faulty.FailKind(FsOp::Chmod, EPERM, paths.GroupFilePath);
     SaveReport r = Save(b, faulty);
-    EXPECT_TRUE(Reported(r, paths.GroupFilePath, "属性の変更", ErrnoText(EPERM))) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.GroupFilePath, "属性の変更", ErrorText(EPERM))) << Describe(r);
     EXPECT_EQ(r.failures.size(), 1u) << Describe(r);
     EXPECT_EQ(Bytes("group.txt"), SjisLines({"1,営業部", "2,総務", "-3,負"}));
 }

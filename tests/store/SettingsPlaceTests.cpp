@@ -27,6 +27,10 @@ using solne::test::WriteBytes;
 
 namespace {
 
+// What a call said: "" when it did what it was asked, else its one line.
+std::string Said(const std::optional<solne::Failure>& f) { return f ? f->ToString() : ""; }
+
+
 // A program folder, an account's settings folder and two system folders
 // under one temporary folder; whether the program's folder may hold the
 // settings is decided by the test (root could write anywhere).
@@ -124,7 +128,7 @@ TEST(SettingsPlace, APresetBesideAProgramThatMayNotWriteThereIsUsedInPlaceOrCopi
     EXPECT_EQ(ReadBytes(p.Beside()), preset);
 
     // The account's own file is never replaced by the preset again.
-    EXPECT_EQ(RememberInstalledPath(RealFileSystem(), place, "/srv/mine", p.places), "");
+    EXPECT_EQ(Said(RememberInstalledPath(RealFileSystem(), place, "/srv/mine", p.places)), "");
     p.places.calls.clear();
     ExpectPlace(p.Find(), p.Own(), p.Own());
     EXPECT_TRUE(p.Changes().empty());
@@ -186,7 +190,7 @@ TEST(SettingsPlace, RememberMakesTheAccountsFolderAndLeavesTheSystemDefault) {
         ASSERT_EQ(place.readFrom, p.System(1));
         EXPECT_EQ(Stored(place.readFrom), "/srv/old");
 
-        EXPECT_EQ(RememberInstalledPath(RealFileSystem(), place, "/srv/board", p.places), "");
+        EXPECT_EQ(Said(RememberInstalledPath(RealFileSystem(), place, "/srv/board", p.places)), "");
         EXPECT_EQ(Stored(p.Own()), "/srv/board");
         EXPECT_EQ(ReadBytes(p.System(1)), systemText);
         EXPECT_EQ(p.Changes(), std::vector<std::string>{"make " + p.dir / "config/solne"});
@@ -199,27 +203,27 @@ TEST(SettingsPlace, RememberMakesTheAccountsFolderAndLeavesTheSystemDefault) {
         EXPECT_EQ(p.Find().readFrom, p.Own());
 
         // A folder name with a line break cannot be stored; nothing is written.
-        EXPECT_NE(RememberInstalledPath(RealFileSystem(), place, "/srv/a\nb", p.places).find(p.Own()),
+        EXPECT_NE(Said(RememberInstalledPath(RealFileSystem(), place, "/srv/a\nb", p.places)).find(p.Own()),
                   std::string::npos);
         EXPECT_EQ(Stored(p.Own()), "/srv/board");
 
         // The folder cannot be made: the folder and the reason; nothing is written.
         Scene q(copies);
         q.places.makeFolderError = EACCES;
-        EXPECT_EQ(RememberInstalledPath(RealFileSystem(), q.Find(), "/srv/board", q.places),
-                  q.dir / "config/solne: " + ErrnoText(EACCES));
+        EXPECT_EQ(Said(RememberInstalledPath(RealFileSystem(), q.Find(), "/srv/board", q.places)),
+                  q.dir / "config/solne: " + ErrorText(EACCES));
         EXPECT_FALSE(PathExists(q.dir / "config"));
 
         // A file where the folder must be, found by the platform's own function.
         Scene r(copies);
         WriteBytes(r.dir / "config", "not a folder");
-        EXPECT_EQ(RememberInstalledPath(RealFileSystem(), r.Find(), "/srv/board", r.places),
-                  r.dir / "config/solne: " + ErrnoText(ENOTDIR));
+        EXPECT_EQ(Said(RememberInstalledPath(RealFileSystem(), r.Find(), "/srv/board", r.places)),
+                  r.dir / "config/solne: " + ErrorText(ENOTDIR));
         EXPECT_EQ(ReadBytes(r.dir / "config"), "not a folder");
 
         // Beside the program (or a test's own file) no folder is made.
         TempDir other;
-        EXPECT_NE(RememberInstalledPath(RealFileSystem(), SettingsPlace(other / "none/setup.ini"), "/srv/b", p.places),
+        EXPECT_NE(Said(RememberInstalledPath(RealFileSystem(), SettingsPlace(other / "none/setup.ini"), "/srv/b", p.places)),
                   "");
         EXPECT_FALSE(PathExists(other / "none"));
     }

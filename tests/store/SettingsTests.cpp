@@ -49,7 +49,9 @@ struct Locate {
                 if (chooserCalls >= picks.size()) throw std::runtime_error("chooser asked too often");
                 return picks[chooserCalls++];
             });
-        if (r.prompted && !r.cancelled) writeError = RememberInstalledPath(fs, ini, r.paths.InstalledPath);
+        if (r.prompted && !r.cancelled) {
+            if (auto failure = RememberInstalledPath(fs, ini, r.paths.InstalledPath)) writeError = failure->ToString();
+        }
         return r;
     }
 };
@@ -320,14 +322,14 @@ TEST(Locate, WriteFailureIsReportedWithFileAndReason) {
     EXPECT_FALSE(r.cancelled);
     EXPECT_EQ(r.paths.InstalledPath, dir / "board");  // the editor goes on with the folder
     EXPECT_NE(l.writeError.find(ini), std::string::npos);
-    EXPECT_NE(l.writeError.find(ErrnoText(EACCES)), std::string::npos);
+    EXPECT_NE(l.writeError.find(ErrorText(EACCES)), std::string::npos);
     EXPECT_FALSE(PathExists(ini));
 
     // Where root's rights do not help: the settings file's place is a folder.
     std::filesystem::create_directory(ini);
     Locate again({dir / "board"});
     again.Run(ini);
-    EXPECT_NE(again.writeError.find(ErrnoText(EISDIR)), std::string::npos);
+    EXPECT_NE(again.writeError.find(ErrorText(EISDIR)), std::string::npos);
 }
 
 TEST(Locate, WritesNothingItselfAndReadsRelativeFoldersFromTheSettingsFilesFolder) {

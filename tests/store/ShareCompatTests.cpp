@@ -73,8 +73,8 @@ protected:
         return FilesChangedOutside(fs, paths, board.userFile, board.groupFile);
     }
     static bool Reports(const SaveReport& r, const std::string& file, int err) {
-        for (const SaveFailure& f : r.failures)
-            if (f.file == file && f.reason == ErrnoText(err)) return true;
+        for (const Failure& f : r.failures)
+            if (f.file == file && f.code == err) return true;
         return false;
     }
     void ExpectNothingWritten() {

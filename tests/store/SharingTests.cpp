@@ -155,10 +155,10 @@ TEST(FileSharing, LongerHoldsFailNamingTheFileAndLoseNothing) {
     // About two seconds for each of the four files, not more.
     EXPECT_GT(took, 4 * 1.9);
     EXPECT_LT(took, 4 * 2.0 + 6.0);
-    const std::string reason = ErrnoText(kSharingViolation);
+    const std::string reason = ErrorText(kSharingViolation);
     std::vector<std::string> named;
-    for (const SaveFailure& f : r.failures) {
-        EXPECT_EQ(f.reason, reason) << f.ToString();
+    for (const Failure& f : r.failures) {
+        EXPECT_EQ(f.Reason(), reason) << f.ToString();
         named.push_back(f.file);
     }
     const std::string root = NativePath(b.dir.path());
@@ -170,7 +170,7 @@ TEST(FileSharing, LongerHoldsFailNamingTheFileAndLoseNothing) {
     auto err = LoadBoard(RealFileSystem(), b.paths, again);
     ASSERT_TRUE(err);
     EXPECT_EQ(err->file, root + "\\user\\u01.txt");
-    EXPECT_NE(err->problem.find(reason), std::string::npos) << err->problem;
+    EXPECT_NE(err->Reason().find(reason), std::string::npos) << err->Reason();
 
     perUser.reset();  // no one could read it meanwhile, the test neither
     EXPECT_EQ(ReadBytes(b.File("group.txt")), before[0]);

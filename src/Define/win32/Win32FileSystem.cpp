@@ -37,6 +37,7 @@
 //   kSharingViolation.
 #include "Define/FileSystem.h"
 #include "Define/win32/WinText.h"
+#include "Define/win32/WinErrors.h"
 
 #include <cerrno>
 #include <mutex>
@@ -61,7 +62,10 @@ int PathErrno(const std::wstring& path) {
              cut = path.find_last_of(L'\\', cut - 1)) {
             DWORD a = GetFileAttributesW(path.substr(0, cut).c_str());
             if (a == INVALID_FILE_ATTRIBUTES) continue;
-            if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return ENOTDIR;
+            if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+                win32::NoteNativeError(e, ENOTDIR);
+                return ENOTDIR;
+            }
             break;
         }
     }
@@ -172,7 +176,11 @@ Outcome WhileHeld(const std::wstring& path, DWORD probeAccess, const std::wstrin
 }
 
 // The errno value of an outcome: a file still held is kSharingViolation.
-int ErrnoOfOutcome(const Outcome& o) { return o.held ? kSharingViolation : ErrnoOf(o.error); }
+int ErrnoOfOutcome(const Outcome& o) {
+    if (!o.held) return ErrnoOf(o.error);
+    win32::NoteNativeError(o.error != 0 ? o.error : ERROR_SHARING_VIOLATION, kSharingViolation);
+    return kSharingViolation;
+}
 constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
@@ -257,10 +265,12 @@ int FillFrom(HANDLE h, FileStat& out, bool existenceTest) {
     out.nlink = info.nNumberOfLinks;
     // The file index identifies a file on its volume; the store compares
     // identities only inside one folder. Its low 48 bits (the file record
-    // number on NTFS, the inode under Wine) go into dev and ino.
+    // number on NTFS, the inode under Wine) go into dev and ino, split as
+    // the journals written so far name their files: the low 32 bits as the
+    // device, the next 16 as the number.
     const uint64_t index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    out.dev = dev_t(uint32_t(index));
-    out.ino = ino_t(uint16_t(index >> 32));
+    out.dev = uint32_t(index);
+    out.ino = uint16_t(index >> 32);
     out.size = (int64_t(info.nFileSizeHigh) << 32) | int64_t(info.nFileSizeLow);
     out.mtimeNs = UnixNs(info.ftLastWriteTime);
     return 0;
@@ -493,7 +503,7 @@ public:
         return err;
     }
 
-    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override {
+    int CreateAt(Handle dir, const std::string& name, FileMode mode, Handle& file) override {
         file = Handle();
         std::wstring w;
         if (int err = PathAt(dir, name, w); err != 0) return err;
@@ -664,7 +674,7 @@ public:
 
     // The read-only attribute, set through the handle; the other attributes
     // stay.
-    int SetMode(Handle file, mode_t mode) override {
+    int SetMode(Handle file, FileMode mode) override {
         const Open* o = Unwrap(file);
         if (!o) return EBADF;
         if (o->isDir) return 0;
@@ -684,7 +694,9 @@ public:
         return ErrnoOf(e);
     }
 
-    int SetOwner(Handle file, uid_t, gid_t) override { return Unwrap(file) ? 0 : EBADF; }
+    int SetOwner(Handle file, AccountId, GroupId) override { return Unwrap(file) ? 0 : EBADF; }
+
+    long NativeError(int err) override { return long(win32::NativeErrorBehind(err)); }
 
 private:
     // The final path of an open handle ("\\?\C:\..." or "\\?\UNC\...").
@@ -719,14 +731,14 @@ FileSystem& RealFileSystem() {
     return fs;
 }
 
-uid_t EffectiveUser() { return 0; }
+AccountId EffectiveUser() { return 0; }
 bool RunningAsRoot() { return false; }
-bool TrustedOwner(uid_t) { return true; }
+bool TrustedOwner(AccountId) { return true; }
 bool OthersMayChange(const FileStat&) { return false; }
-OwnerRights::OwnerRights(uid_t) {}
+OwnerRights::OwnerRights(AccountId) {}
 OwnerRights::~OwnerRights() {}
 // No owners or groups in this sense (kFilesHaveOwners): every account is 0.
-bool AccountInGroup(uid_t, gid_t) { return true; }
+bool AccountInGroup(AccountId, GroupId) { return true; }
 long CurrentProcessId() { return long(GetCurrentProcessId()); }
 
 bool ProcessIsRunning(long pid) {

@@ -2,8 +2,9 @@
 // reports: one table. A code of the table becomes its portable errno value,
 // or one of the named reasons of Define/FileSystem.h (another program holds
 // the file, a network share refuses access, a mapped file); any other code
-// is carried as kNativeErrorBase + code, which ErrnoText turns into the
-// system's own text. The codes are written as numbers, so the table is
+// is carried as kNativeErrorBase + code, which reports give in the system's
+// own words. The file services keep the code itself beside the value they
+// return (FileSystem::NativeError). The codes are written as numbers, so the table is
 // checked on every platform; WinText.cpp checks them against <windows.h>.
 #pragma once
 
@@ -95,6 +96,33 @@ constexpr int PortableError(unsigned long winError) {
     return winError < static_cast<unsigned long>(0x7FFFFFFF - kNativeErrorBase)
                ? kNativeErrorBase + static_cast<int>(winError)
                : EIO;
+}
+
+// The last Windows code this thread turned into a value, with that value:
+// the file services keep the code beside the value they return, for
+// FileSystem::NativeError. The store works on one thread and asks right
+// after a failure.
+struct KeptError {
+    unsigned long native = 0;
+    int portable = 0;
+};
+inline thread_local KeptError tlKeptError;
+
+// Keeps `winError` as the code behind `portable`, the value a file service
+// is about to return for it.
+inline void NoteNativeError(unsigned long winError, int portable) { tlKeptError = {winError, portable}; }
+
+// The code behind `portable` when that is the value of the thread's last
+// failure; 0 otherwise.
+inline unsigned long NativeErrorBehind(int portable) {
+    return portable != 0 && portable == tlKeptError.portable ? tlKeptError.native : 0;
+}
+
+// PortableError, with the code kept (what the file services call).
+inline int PortableErrorKept(unsigned long winError) {
+    const int portable = PortableError(winError);
+    NoteNativeError(winError, portable);
+    return portable;
 }
 
 }  // namespace solne::win32

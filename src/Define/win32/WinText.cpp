@@ -61,26 +61,31 @@ static_assert(code::kFileNotFound == ERROR_FILE_NOT_FOUND && code::kPathNotFound
               code::kUserMappedFile == ERROR_USER_MAPPED_FILE &&
               code::kNoUnicodeTranslation == ERROR_NO_UNICODE_TRANSLATION);
 
-int ErrnoOf(unsigned long e) { return PortableError(e); }
+int ErrnoOf(unsigned long e) { return PortableErrorKept(e); }
 
-std::string SystemErrorText(unsigned long e) {
+}  // namespace solne::win32
+
+namespace solne {
+
+std::string SystemErrorText(long native) {
+    if (native <= 0) return {};
     constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD e = DWORD(native);
     wchar_t buf[1024];
     // Japanese where the system has it, else the system's own language.
     DWORD n = FormatMessageW(kFlags, nullptr, e, MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), buf,
                              DWORD(std::size(buf)), nullptr);
     if (n == 0) n = FormatMessageW(kFlags, nullptr, e, 0, buf, DWORD(std::size(buf)), nullptr);
     std::wstring_view text(buf, n);
-    // One line, without the closing period, like the other reasons.
+    // One line, without the closing period.
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
                              text.back() == L'.' || text.back() == L'\u3002'))
         text.remove_suffix(1);
     std::wstring line;
     for (wchar_t c : text) line += (c == L'\r' || c == L'\n') ? L' ' : c;
     std::string out;
-    const std::string number = "Windows のエラー " + std::to_string(e);
-    if (line.empty() || !Narrow(line, out)) return number;
-    return out + "（" + number + "）";
+    if (line.empty() || !win32::Narrow(line, out)) return {};
+    return out;
 }
 
-}  // namespace solne::win32
+}  // namespace solne

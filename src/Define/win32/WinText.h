@@ -21,11 +21,7 @@ bool Narrow(std::wstring_view wide, std::string& out);
 std::wstring WidePath(std::string_view utf8);
 
 // The file services' value for a Windows error code (GetLastError): the
-// table of WinErrors.h.
+// table of WinErrors.h, the code kept beside it (PortableErrorKept).
 int ErrnoOf(unsigned long winError);
-
-// The system's own text for a Windows error code, in Japanese where the
-// system has it, with the code: "…（Windows のエラー 1234）".
-std::string SystemErrorText(unsigned long winError);
 
 }  // namespace solne::win32
