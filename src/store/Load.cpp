@@ -160,7 +160,8 @@ std::optional<LoadError> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& 
 // Load users: "user.txt" in file order, each with its per-user file and the
 // name of its group.
 std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
-                                   BoardIds& ids, const GroupFile& groups, LoadedBoard& board) {
+                                   BoardIds& ids, const GroupFile& groups, LoadedBoard& board,
+                                   const std::function<void(size_t, size_t)>& progress) {
     std::vector<FieldLine> lines;
     // No per-user file may be either data file: they are known by the
     // files just read.
@@ -186,6 +187,9 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
         return ErrorAt(paths.UserFolder(), 0, "フォルダの一覧を読み込めません(" + ErrnoText(err) + ")");
     if (err == ENOENT) folder.Build(fs, Handle(), paths.UserFolder());
 
+    const size_t files = lines.size() + 2;
+    size_t done = 2;
+    if (progress) progress(done, files);
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
     auto nameLines = std::make_shared<NameLineHashes>();
@@ -210,6 +214,7 @@ std::optional<LoadError> LoadUsers(FileSystem& fs, const BoardPaths& paths, cons
 
         board.Users.push_back(std::move(user));
         board.userSources.push_back(std::move(source));
+        if (progress) progress(++done, files);
     }
     if (board.Users.empty()) {
         board.Users.emplace_back();
@@ -233,7 +238,8 @@ void LoadGroups(GroupFile& groups, LoadedBoard& board) {
 
 }  // namespace
 
-std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out) {
+std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out,
+                                   const std::function<void(size_t done, size_t total)>& progress) {
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
@@ -246,7 +252,7 @@ std::optional<LoadError> LoadBoard(FileSystem& fs, const BoardPaths& paths, Load
     BoardIds ids;
     ids.board = NodeId::Of(boardDir.st);
     std::optional<LoadError> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
-    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board);
+    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board, progress);
     if (!error) {
         LoadGroups(groups, board);
         out = std::move(board);
