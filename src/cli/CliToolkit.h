@@ -40,10 +40,15 @@ private:
     std::optional<int> current_;
 };
 
+// No window: nothing to show while a load or a save runs.
 class CliWindow : public Window {
 public:
     void Show() override {}
     void Close() override {}
+    void BeginWork() override {}
+    void KeepAnswering() override {}
+    void ShowProgress(const std::string&, size_t, size_t) override {}
+    void EndWork() override {}
 };
 
 // One message box the window showed.

@@ -4,6 +4,7 @@
 // these; the tests use plain objects. Texts are UTF-8 throughout. Message boxes and the folder chooser are in Dialogs.h.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,22 @@ public:
     // Closes the window the way the user does: frmMain::Form_Unload runs
     // first and may keep it open.
     virtual void Close() = 0;
+
+    // ---- long work (a load, a save), run in the window's own thread
+    // The work begins: the busy cursor shows at once, and from now until
+    // EndWork neither input nor a request to close reaches the window
+    // (frmMain refuses both as well).
+    virtual void BeginWork() = 0;
+    // Lets the window answer the system while the work runs (painting,
+    // moving, the system asking whether it is alive); input to the window
+    // is dropped, not kept for later.
+    virtual void KeepAnswering() = 0;
+    // Shows the small progress window, or updates it: `text` above a bar of
+    // `done` of `total`. It has no cancel button and cannot be closed.
+    virtual void ShowProgress(const std::string& text, size_t done, size_t total) = 0;
+    // The work has ended: the progress window goes, the cursor and the input
+    // come back.
+    virtual void EndWork() = 0;
 };
 
 class Dialogs;

@@ -58,6 +58,7 @@ static_assert(HandlersMatchTheLayout(), "each button and list of kControls needs
 }  // namespace
 
 bool Raise(frmMain& form, std::string_view control) {
+    if (form.Working()) return false;
     for (const Handler& h : kHandlers)
         if (h.control == control) {
             (form.*h.run)();

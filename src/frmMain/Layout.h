@@ -79,7 +79,8 @@ inline constexpr Control kControls[] = {
 // does not build. A toolkit sends every such event through Raise, so a new
 // control is added here and in that table only.
 // Runs the handler of the named control's event on `form`; false for a
-// control without one (labels, text boxes, unknown names).
+// control without one (labels, text boxes, unknown names), and while a load
+// or a save runs (frmMain::Working), when no event is taken.
 bool Raise(frmMain& form, std::string_view control);
 
 // The control of that name; nullptr when there is none.

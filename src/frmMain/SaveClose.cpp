@@ -10,8 +10,13 @@ void frmMain::cmdSave_Click() { SaveData(); }
 void frmMain::cmdClose_Click() { window_.Close(); }
 
 // Yes saves and closes, but a save that did not write everything keeps the
-// window open so the changes are not lost; No closes; Cancel stays.
+// window open so the changes are not lost; No closes; Cancel stays. While a
+// load or a save runs the window stays, without a question.
 void frmMain::Form_Unload(bool& cancel) {
+    if (Working()) {  // never in the middle of a load or a save
+        cancel = true;
+        return;
+    }
     if (!DataChanged) return;
     MsgAnswer answer = dialogs_.MsgBox("データが変更されています。保存しますか？", MsgIcon::Warning,
                                        MsgButtons::YesNoCancel, MsgAnswer::Yes, kAppTitle);
@@ -39,14 +44,22 @@ bool frmMain::OverwriteConfirmed() {
     }
     if (perUser > kListedPerUserFiles) text += "ほか " + std::to_string(perUser - kListedPerUserFiles) + " 件\r\n";
     text += "\r\n上書きして保存しますか？";
-    return dialogs_.MsgBox(text, MsgIcon::Warning, MsgButtons::YesNo, MsgAnswer::No, kAppTitle) ==
-           MsgAnswer::Yes;
+    if (work_) work_->Pause();
+    const bool yes =
+        dialogs_.MsgBox(text, MsgIcon::Warning, MsgButtons::YesNo, MsgAnswer::No, kAppTitle) == MsgAnswer::Yes;
+    if (work_) work_->Resume();
+    return yes;
 }
 
 bool frmMain::SaveData() {
     // Values that cannot be written are reported before anything is asked.
-    SaveReport report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_,
-                                  [this] { return OverwriteConfirmed(); });
+    SaveReport report;
+    {
+        LongWork work(window_, "ファイルを保存しています…", work_);
+        report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_,
+                           [this] { return OverwriteConfirmed(); },
+                           [&work](size_t done, size_t total) { work.Progress(done, total); });
+    }
     if (report.cancelled) return false;
     // Journals that were not trusted were not used; the message names them.
     const std::string journals = JournalFindingsText(report.ignoredJournals);

@@ -84,7 +84,12 @@ StartResult frmMain::LoadBoardAt(const LocateOutcome& located) {
     AddColumns();
 
     LoadedBoard board;
-    if (std::optional<Failure> error = LoadBoard(fs_, paths_, board)) {
+    std::optional<Failure> error;
+    {
+        LongWork work(window_, "ファイルを読み込んでいます…", work_);
+        error = LoadBoard(fs_, paths_, board, [&work](size_t done, size_t total) { work.Progress(done, total); });
+    }
+    if (error) {
         ShowLoadError(*error, board.ignoredJournals);
         return StartResult::LoadFailed;
     }

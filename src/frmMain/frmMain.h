@@ -4,7 +4,8 @@
 // builds frmMain on them and sends each event to its handler. The handlers
 // live in files named after their area: start-up (frmMain.cpp), lists and
 // selection (Lists.cpp), user commands (UserCommands.cpp), group commands
-// (GroupCommands.cpp), saving and closing (SaveClose.cpp).
+// (GroupCommands.cpp), saving and closing (SaveClose.cpp); what a load or a
+// save shows while it runs is LongWork.h.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include "Define/FileSystem.h"
 #include "frmMain/Controls.h"
 #include "frmMain/Dialogs.h"
+#include "frmMain/LongWork.h"
 #include "store/Load.h"
 #include "store/Settings.h"
 #include "store/SettingsPlace.h"
@@ -89,6 +91,12 @@ public:
     // Writes the board; true when everything was written.
     bool SaveData();
 
+    // ---- long work
+    // True while a load or a save runs. The window takes no command and no
+    // request to close meanwhile (Window::BeginWork); the handlers refuse
+    // them as well, so no event can start other work inside it.
+    bool Working() const { return work_ != nullptr; }
+
     // ---- the commands' rules on given values
     // The buttons read their boxes and call these; solne-admin calls them for
     // many records at once. Each checks its values in its button's order,
@@ -144,6 +152,7 @@ private:
     BoardPaths paths_;
     FileSnapshot userSnapshot_;
     FileSnapshot groupSnapshot_;
+    LongWork* work_ = nullptr;  // the load or save running, if any
 };
 
 }  // namespace solne

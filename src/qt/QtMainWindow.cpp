@@ -1,10 +1,14 @@
 #include "qt/QtMainWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QVBoxLayout>
 
 #include <stdexcept>
 #include <string>
@@ -116,6 +120,113 @@ void QtMainWindow::ConnectHandlers() {
         else if (c.kind == layout::Kind::ListView)
             connect(&Get<QtListView>(name), &QtListView::ItemClick, this, raise);
     }
+}
+
+namespace {
+
+// The progress window: a caption without a close box, a line of text and a
+// bar. A request to close it is refused; it goes when the work ends.
+class WorkProgress : public QWidget {
+public:
+    explicit WorkProgress(QWidget* owner)
+        : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+        setObjectName(QStringLiteral("progressWindow"));
+        setWindowTitle(QString::fromUtf8(kAppTitle));
+        auto* column = new QVBoxLayout(this);
+        text_ = new QLabel(this);
+        bar_ = new QProgressBar(this);
+        bar_->setTextVisible(false);
+        column->addWidget(text_);
+        column->addWidget(bar_);
+        setFixedWidth(360);
+    }
+    void Set(const QString& text, size_t done, size_t total) {
+        text_->setText(text);
+        // QProgressBar counts in int: a thousandth of the work per step.
+        bar_->setRange(0, 1000);
+        bar_->setValue(total ? int(done * 1000 / total) : 0);
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+
+private:
+    QLabel* text_;
+    QProgressBar* bar_;
+};
+
+bool IsInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+void QtMainWindow::BeginWork() {
+    if (working_) return;
+    working_ = true;
+    qApp->installEventFilter(this);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    KeepAnswering();  // shows the cursor now
+}
+
+void QtMainWindow::KeepAnswering() {
+    if (working_) QApplication::processEvents();
+}
+
+void QtMainWindow::ShowProgress(const std::string& text, size_t done, size_t total) {
+    if (!working_) return;
+    auto* progress = static_cast<WorkProgress*>(progress_);
+    if (!progress) {
+        progress = new WorkProgress(this);
+        progress_ = progress;
+    }
+    progress->Set(QString::fromStdString(text), done, total);
+    if (!progress->isVisible()) {
+        progress->adjustSize();
+        const QRect over = isVisible() ? frameGeometry() : screen()->availableGeometry();
+        progress->move(over.center() - progress->rect().center());
+        progress->show();
+    }
+}
+
+void QtMainWindow::EndWork() {
+    if (!working_) return;
+    working_ = false;
+    delete progress_;
+    progress_ = nullptr;
+    QApplication::restoreOverrideCursor();
+    qApp->removeEventFilter(this);
+}
+
+bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (working_ && watched->isWidgetType() && IsInput(event->type())) {
+        event->ignore();  // a close event left accepted would close
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {

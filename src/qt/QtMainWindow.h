@@ -46,6 +46,15 @@ public:
     // ---- Window
     void Show() override { show(); }
     void Close() override { close(); }
+    // Long work: the wait cursor over every window of the program, and
+    // while it runs no input or request to close reaches any of them
+    // (dropped by a filter on the application, not kept for later).
+    void BeginWork() override;
+    void KeepAnswering() override;
+    void ShowProgress(const std::string& text, size_t done, size_t total) override;
+    void EndWork() override;
+    // The progress window while it is shown; nullptr otherwise.
+    QWidget* ProgressWindow() const { return progress_; }
 
     // The widget of the layout's control of that name (its objectName);
     // nullptr for a name the layout does not have.
@@ -54,6 +63,7 @@ public:
 protected:
     // Every way of closing the window passes Form_Unload.
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
@@ -64,6 +74,8 @@ private:
     std::map<std::string_view, QWidget*> controls_;  // by the layout's names
 
     std::unique_ptr<frmMain> form_;
+    bool working_ = false;
+    QWidget* progress_ = nullptr;  // owned by this window
 };
 
 }  // namespace solne

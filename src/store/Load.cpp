@@ -158,7 +158,8 @@ std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& fo
 // Load users: "user.txt" in file order, each with its per-user file and the
 // name of its group.
 std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
-                                   BoardIds& ids, const GroupFile& groups, LoadedBoard& board) {
+                                   BoardIds& ids, const GroupFile& groups, LoadedBoard& board,
+                                   const std::function<void(size_t, size_t)>& progress) {
     std::vector<FieldLine> lines;
     // No per-user file may be either data file: they are known by the
     // files just read.
@@ -188,6 +189,9 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
     }
     if (err == ENOENT) folder.Build(fs, Handle(), paths.UserFolder());
 
+    const size_t files = lines.size() + 2;
+    size_t done = 2;
+    if (progress) progress(done, files);
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
     auto nameLines = std::make_shared<NameLineHashes>();
@@ -212,6 +216,7 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
 
         board.Users.push_back(std::move(user));
         board.userSources.push_back(std::move(source));
+        if (progress) progress(++done, files);
     }
     if (board.Users.empty()) {
         board.Users.emplace_back();
@@ -235,7 +240,8 @@ void LoadGroups(GroupFile& groups, LoadedBoard& board) {
 
 }  // namespace
 
-std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out) {
+std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out,
+                                   const std::function<void(size_t done, size_t total)>& progress) {
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
@@ -248,7 +254,7 @@ std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, Loaded
     BoardIds ids;
     ids.board = NodeId::Of(boardDir.st);
     std::optional<Failure> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
-    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board);
+    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board, progress);
     if (!error) {
         LoadGroups(groups, board);
         out = std::move(board);

@@ -1,6 +1,8 @@
 // Loading the board folder into the user and group tables.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +46,10 @@ struct LoadedBoard {
 // and groups. Never half-loads: on any error the tables are left empty and
 // the error names the file, the line and the problem (and `out` holds only
 // the ignored journals).
-std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out);
+// `progress`, when given, hears (files done, files in all) once the data
+// files are read and after each user's per-user file; the files in all are
+// the two data files and one per line of "user.txt".
+std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out,
+                                   const std::function<void(size_t done, size_t total)>& progress = {});
 
 }  // namespace solne

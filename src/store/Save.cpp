@@ -323,8 +323,14 @@ std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, cons
 void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, const DataFileIds& data,
                     const std::string& folder, const UserFolderIndex* index, const UserFilePlan& plan,
                     const Prepared& prepared, UserTable& users, NameLineHashes* nameLines,
-                    std::vector<Failure>& failures) {
+                    std::vector<Failure>& failures, const std::function<void()>& fileDone) {
     for (const UserFile& f : plan.files) {
+        struct Done {
+            const std::function<void()>& fileDone;
+            ~Done() {
+                if (fileDone) fileDone();
+            }
+        } done{fileDone};
         const std::string path = JoinPath(folder, f.name);
         const std::string& nameLine = prepared.nameLines[f.lastSlot];
         PerUserContent c;
@@ -503,7 +509,8 @@ std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths&
 
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot,
-                     FileSnapshot* groupSnapshot, const std::function<bool()>& confirmWrite) {
+                     FileSnapshot* groupSnapshot, const std::function<bool()>& confirmWrite,
+                     const std::function<void(size_t done, size_t total)>& progress) {
     SaveReport report;
     auto& failures = report.failures;
     Prepared prepared;
@@ -565,6 +572,12 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         else RemoveStaleTemporaryFiles(fs, *user, &index.Entries());
     }
     UserFilePlan plan = PlanUserFiles(folderErr == 0 && listErr == 0 ? &index : nullptr, users);
+    const size_t files = plan.files.size() + 2;
+    size_t done = 1;
+    auto fileDone = [&] {
+        if (progress) progress(++done, files);
+    };
+    if (progress) progress(done, files);
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(StepProblem(UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId));
     // The name lines as written replace those remembered (a copy: other
@@ -581,7 +594,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         failures.push_back(FileFailure(fs, JoinPath(root, failedName), step::kInfo, dataErr));
     if (folderErr == 0 && dataErr == 0) {
         WriteUserFiles(fs, user, ids, data, folder, listErr == 0 ? &index : nullptr, plan, prepared, users,
-                       nameLines.get(), failures);
+                       nameLines.get(), failures, fileDone);
     } else if (folderErr != 0) {
         for (const UserFile& f : plan.files)
             failures.push_back(FileFailure(fs, JoinPath(folder, f.name),
@@ -611,6 +624,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
 
     // 4. "group.txt".
     WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
+    if (progress) progress(files, files);
     report.ignoredJournals = ignoredJournals.Take();
     return report;
 }

@@ -2,6 +2,7 @@
 // file, pruning of the per-user folder, "group.txt" — in that order.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,11 +38,15 @@ struct SaveReport {
 // any other failure is reported and the save goes on with the next file
 // (pruning waits for a written "user.txt"). `confirmWrite`, when given, is
 // asked once the values are known to be writable and before the first
-// write; false cancels the save with nothing written.
+// write; false cancels the save with nothing written. `progress`, when
+// given, hears (files done, files in all) after "user.txt", after each
+// per-user file and after "group.txt"; the files in all are the two data
+// files and the per-user files the save writes.
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot = nullptr,
                      FileSnapshot* groupSnapshot = nullptr,
-                     const std::function<bool()>& confirmWrite = {});
+                     const std::function<bool()>& confirmWrite = {},
+                     const std::function<void(size_t done, size_t total)>& progress = {});
 
 // The writer's rule over the whole tables, as the save runs it before its
 // first write: every refused value (record, field, character).

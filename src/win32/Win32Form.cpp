@@ -267,10 +267,123 @@ void Form::Close() {
     if (hwnd_) SendMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
+void Form::BeginWork() {
+    if (working_ || !hwnd_) return;
+    working_ = true;
+    HWND focus = GetFocus();
+    focusBeforeWork_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
+    EnableWindow(hwnd_, FALSE);
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+// The window's own messages go through as the loop would pass them, but no
+// key or mouse message reaches the window, its controls or the progress
+// window: they are dropped, not kept for after the work. A WM_QUIT is left
+// for the loop.
+void Form::KeepAnswering() {
+    auto ours = [this](HWND hwnd) {
+        return hwnd && (hwnd == hwnd_ || IsChild(hwnd_, hwnd) || (progress_ && (hwnd == progress_ ||
+                                                                                IsChild(progress_, hwnd))));
+    };
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(int(msg.wParam));
+            return;
+        }
+        const bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                           (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+        if (input && ours(msg.hwnd)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void Form::EndWork() {
+    if (!working_) return;
+    working_ = false;
+    if (hwnd_) EnableWindow(hwnd_, TRUE);  // first, so that it becomes active again
+    if (progress_) DestroyWindow(progress_);
+    progress_ = progressText_ = progressBar_ = nullptr;
+    if (focusBeforeWork_ && IsWindow(focusBeforeWork_) && IsWindowVisible(hwnd_)) SetFocus(focusBeforeWork_);
+    focusBeforeWork_ = nullptr;
+    POINT at;
+    if (GetCursorPos(&at)) SetCursorPos(at.x, at.y);  // the cursor of what lies under it again
+}
+
+namespace {
+
+constexpr wchar_t kProgressClassName[] = L"SolneProgress";
+
+// The progress window cannot be closed: it goes when the work ends.
+LRESULT CALLBACK ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CLOSE: return 0;
+    case WM_SETCURSOR: SetCursor(LoadCursorW(nullptr, IDC_WAIT)); return TRUE;
+    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+// A small window with a caption but no close box: the text, and a bar
+// below it. Centred over the editor's window when that is shown, else on
+// the screen.
+void Form::MakeProgressWindow() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    static const ATOM progressClass = [instance] {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&icc);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = ProgressProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_WAIT);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kProgressClassName;
+        return RegisterClassExW(&wc);
+    }();
+    if (!progressClass) return;
+    const int width = Scale(5400, dpi_), height = Scale(1200, dpi_), margin = Scale(180, dpi_);
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_BORDER;
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    const bool overWindow = IsWindowVisible(hwnd_);
+    RECT area;
+    if (!overWindow || !GetWindowRect(hwnd_, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const std::wstring title = WideText(kAppTitle);
+    progress_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClassName, title.c_str(), style,
+                                (area.left + area.right - w) / 2, (area.top + area.bottom - h) / 2, w, h,
+                                overWindow ? hwnd_ : nullptr, nullptr, instance, nullptr);
+    if (!progress_) return;
+    progressText_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin,
+                                    margin, width - 2 * margin, Scale(300, dpi_), progress_, nullptr, instance,
+                                    nullptr);
+    progressBar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, margin, Scale(600, dpi_),
+                                   width - 2 * margin, Scale(330, dpi_), progress_, nullptr, instance, nullptr);
+    if (progressText_) SendMessageW(progressText_, WM_SETFONT, WPARAM(font_), FALSE);
+    ShowWindow(progress_, SW_SHOWNORMAL);
+}
+
+void Form::ShowProgress(const std::string& text, size_t done, size_t total) {
+    if (!working_) return;
+    if (!progress_) MakeProgressWindow();
+    if (!progress_) return;
+    if (progressText_) SetWindowTextW(progressText_, WideText(text).c_str());
+    if (progressBar_) {
+        // The bar counts to at most 65,535 in older controls: scale to a thousandth.
+        const int permille = total ? int(done * 1000 / total) : 0;
+        SendMessageW(progressBar_, PBM_SETRANGE32, 0, 1000);
+        SendMessageW(progressBar_, PBM_SETPOS, WPARAM(permille), 0);
+    }
+    UpdateWindow(progress_);
+}
+
 // A request to close while the prompt is open (another program's WM_CLOSE)
-// is left to the prompt's answer.
+// is left to the prompt's answer; one while a load or a save runs is refused.
 void Form::RequestClose() {
-    if (unloading_) return;
+    if (unloading_ || working_) return;
     bool cancel = false;
     unloading_ = true;
     if (handlers_.unload) handlers_.unload(cancel);
@@ -284,7 +397,7 @@ void Form::RequestClose() {
 // window stays until WM_ENDSESSION says the session really ends: another
 // program may still refuse, and then the editor goes on as before.
 BOOL Form::QueryEndSession() {
-    if (unloading_) return FALSE;  // the prompt is open already
+    if (unloading_ || working_) return FALSE;  // the prompt is open already, or a save runs
     bool cancel = false;
     unloading_ = true;
     if (sessionBlock_.create) sessionBlock_.create(hwnd_, kSessionBlockReason);
@@ -461,6 +574,10 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
+    case WM_SETCURSOR:
+        if (!working_) break;
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
     case WM_CLOSE: RequestClose(); return 0;
     case WM_QUERYENDSESSION: return QueryEndSession();
     case WM_ENDSESSION:

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -74,6 +75,16 @@ public:
     // tab order; Close asks `unload` first, as the close box does.
     void Show() override;
     void Close() override;
+    // Long work: the window is disabled and shows the wait cursor; its
+    // messages are handled meanwhile, its input dropped, and a request to
+    // close (or to end the session) refused. The progress window is owned
+    // by the window while that is shown.
+    void BeginWork() override;
+    void KeepAnswering() override;
+    void ShowProgress(const std::string& text, size_t done, size_t total) override;
+    void EndWork() override;
+    // The progress window while it is shown; nullptr otherwise.
+    HWND ProgressHandle() const { return progress_; }
 
     // The message loop, until the window has closed.
     void Run();
@@ -99,6 +110,7 @@ private:
     void ApplyDpi(int dpi);
     void ListChangedByUser(size_t list);
     void RequestClose();
+    void MakeProgressWindow();
     BOOL QueryEndSession();
     void EndSession();
     // A character typed into a list (WM_CHAR, WM_IME_CHAR); true when taken.
@@ -123,6 +135,11 @@ private:
     std::array<TypeAhead, 2> typeAhead_{TypeAhead(kTypeAheadPauseMs), TypeAhead(kTypeAheadPauseMs)};
     std::array<wchar_t, 2> pendingHighSurrogate_{};
     bool unloading_ = false;  // the unsaved-changes prompt is open
+    bool working_ = false;     // a load or a save runs (BeginWork to EndWork)
+    HWND focusBeforeWork_ = nullptr;
+    HWND progress_ = nullptr;  // the progress window, its text and its bar
+    HWND progressText_ = nullptr;
+    HWND progressBar_ = nullptr;
     SessionBlock sessionBlock_ = SessionBlock::System();
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,10 +31,13 @@ public:
 
     std::vector<ShownBox> boxes;
     int chooserCalls = 0;
+    // Run as each box is shown, before it is answered.
+    std::function<void()> onBox;
 
     MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                      MsgAnswer defaultButton, const std::string& caption) override {
         boxes.push_back({text, icon, buttons, defaultButton, caption});
+        if (onBox) onBox();
         if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
         if (answers.empty()) {
             unanswered = true;

@@ -73,6 +73,21 @@ public:
     std::function<void(bool&)> onClose;  // Form_Unload
     void Show() override { visible = true; }
     void Close() override;
+
+    // ---- long work: what the window showed, and the user acting meanwhile
+    bool working = false;               // between BeginWork and EndWork
+    int works = 0;                      // BeginWork calls
+    std::vector<std::string> progress;  // each text the progress window showed
+    std::function<void()> onAnswer;     // run by each KeepAnswering while working
+    void BeginWork() override {
+        working = true;
+        ++works;
+    }
+    void KeepAnswering() override {
+        if (working && onAnswer) onAnswer();
+    }
+    void ShowProgress(const std::string& text, size_t, size_t) override { progress.push_back(text); }
+    void EndWork() override { working = false; }
 };
 
 // The fakes, made before the frmMain that talks to them.

@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "QtHands.h"
+#include "common/SlowFileSystem.h"
 #include "common/TempBoard.h"
 #include "fake/FakeDialogs.h"
 #include "frmMain/Layout.h"
@@ -299,6 +301,48 @@ TEST_F(QtWindowTest, SelectionChangedByCodeRunsNoHandler) {
     EXPECT_TRUE(Box("txtGroupName")->text().isEmpty());
     F().RefreshUserList();  // a refresh leaves nothing selected
     EXPECT_TRUE(List("lsvUserList")->SelectedRows().empty());
+}
+
+// ---- long work
+
+// A save on a slow share: the wait cursor from the start, the progress window
+// once it has lasted, and no click, key or request to close taken while it
+// runs. A quick load shows no progress window.
+TEST_F(QtWindowTest, SlowSaveShowsItsProgressAndTakesNoInputMeanwhile) {
+    using namespace std::chrono_literals;
+    GenerateBoard(dir / "board", 30, 3);
+    SlowFileSystem fs(0us);
+    QtMainWindow window(dialogs, dir / "setup.ini", fs);
+    bool waitCursor = true, progressShown = false;
+    std::string progressText;
+    fs.onCall = [&] {
+        if (!window.Form().Working()) return;
+        const QCursor* cursor = QApplication::overrideCursor();
+        waitCursor = waitCursor && cursor && cursor->shape() == Qt::WaitCursor;
+        QWidget* progress = window.ProgressWindow();
+        if (!progress || !progress->isVisible()) return;
+        progressShown = true;
+        progressText = progress->findChild<QLabel*>()->text().toStdString();
+        PressButton(test::Button(window, "cmdClose"));
+        QTest::keyClick(test::Button(window, "cmdSave"), Qt::Key_Space);
+        EXPECT_FALSE(window.close());
+        EXPECT_FALSE(progress->close());
+    };
+    ASSERT_EQ(window.Form().Start(), StartResult::Ready);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(progressShown);
+
+    fs.perCall = 25ms;
+    window.Form().DataChanged = true;  // a close taken meanwhile would ask
+    PressButton(test::Button(window, "cmdSave"));
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(progressText.rfind("ファイルを保存しています… ", 0), 0u) << progressText;
+    EXPECT_EQ(window.ProgressWindow(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"データの保存が完了しました。"});
+    EXPECT_FALSE(window.Form().DataChanged);
 }
 
 // The real window against the reference model for a few hundred random

@@ -3,6 +3,7 @@
 // save, close) ends in the expected bytes, with only the boxes it should ask.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 
 #include "Define/FileSystem.h"
 #include "common/FaultyFileSystem.h"
+#include "common/SlowFileSystem.h"
 #include "win32/Win32Controls.h"
 #include "win32/Win32Editor.h"
 #include "win32ui/FormDriver.h"
@@ -285,6 +287,60 @@ TEST_F(EditorTest, AFailedSaveKeepsTheSessionFromEnding) {
     EXPECT_TRUE(editor->form().Open());
     EXPECT_TRUE(editor->main().DataChanged);
     EXPECT_EQ(ReadBytes(JoinPath(board_, "group.txt")), kGroupTxt);
+}
+
+// A save on a slow share: the window disabled with the wait cursor from the
+// start, the progress window once it has lasted, and what the user or
+// another program sends meanwhile (a click, the close box, a button's
+// command, the end of the session) not taken. A quick load shows no progress
+// window.
+TEST_F(EditorTest, SlowSaveShowsItsProgressAndTakesNoInputMeanwhile) {
+    using namespace std::chrono_literals;
+    test::SlowFileSystem fs(0us);
+    auto editor = Open(fs);
+    editor_ = editor.get();
+    win32::Form& form = editor->form();
+    bool disabled = true, sent = false;
+    LRESULT endSession = TRUE;
+    std::wstring progressText;
+    fs.onCall = [&] {
+        if (!editor->main().Working()) return;
+        disabled = disabled && !IsWindowEnabled(form.Handle());
+        HWND progress = form.ProgressHandle();
+        if (!progress || !IsWindowVisible(progress)) return;
+        wchar_t text[128] = L"";
+        GetWindowTextW(FindWindowExW(progress, nullptr, L"STATIC", nullptr), text, 128);
+        progressText = text;
+        if (std::exchange(sent, true)) return;
+        HWND close = form.ControlHandle("cmdClose");
+        PostMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        PostMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(close), BN_CLICKED), LPARAM(close));
+        PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
+        PostMessageW(progress, WM_CLOSE, 0, 0);
+        endSession = SendMessageW(form.Handle(), WM_QUERYENDSESSION, 0, 0);
+    };
+    ASSERT_EQ(editor->main().Start(), StartResult::Ready);
+    FormDriver driver(form);
+    driver.Pump();
+    EXPECT_TRUE(progressText.empty());
+
+    // Every open under Wine is slow already: a long wait on each of the few
+    // files of the board.
+    fs.perCall = 150ms;
+    editor->main().DataChanged = true;  // a close taken meanwhile would ask
+    SendMessageW(form.ControlHandle("cmdSave"), BM_CLICK, 0, 0);
+    driver.Pump();
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(disabled);
+    EXPECT_EQ(endSession, FALSE);
+    EXPECT_EQ(progressText.rfind(L"ファイルを保存しています… ", 0), 0u);
+    EXPECT_EQ(form.ProgressHandle(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+    EXPECT_TRUE(form.Open());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, L"データの保存が完了しました。");
+    EXPECT_FALSE(editor->main().DataChanged);
 }
 
 }  // namespace
