@@ -66,7 +66,7 @@ bench: bench-build
 BENCH_SHARE_ARGS ?=
 bench-share: bench-build
 	@scripts/install-deps --share
-	scripts/with-share sh -c 'build-bench/bench_share "$$SOLNE_SHARE_A" $(BENCH_SHARE_ARGS)'
+	scripts/with-share sh -c 'build-bench/bench_share "$$SOLNE_SHARE_A" --server "$$SOLNE_SHARE_SERVER" $(BENCH_SHARE_ARGS)'
 
 # The editor's window (on the fake toolkit) on such a share, with a second
 # client playing a second machine: the example flow, the outside-change

@@ -1,9 +1,11 @@
 // The store on a board kept in a shared folder (a network share): its load
 // and its two saves against the least the storage must do for each, timed
 // round after round on the same share so that both see the same server.
-//   bench_share FOLDER [--users N] [--rounds R]
+//   bench_share FOLDER [--users N] [--rounds R] [--server SERVERFOLDER]
 // FOLDER is an empty folder on the share (scripts/with-share gives one);
-// the boards are made in it and removed at the end. Any failure the save
+// the boards are made in it and removed at the end. SERVERFOLDER, when
+// given, is the same folder as the server keeps it: the boards are written
+// there, which is many times faster than through the client. Any failure the save
 // reports is printed with the file and the reason, and fails the run.
 #include <algorithm>
 #include <chrono>
@@ -63,14 +65,17 @@ struct Ratio {
     double target;
 };
 
-int Run(const std::string& root, int users, int rounds) {
+int Run(const std::string& root, const std::string& server, int users, int rounds) {
     namespace fs = std::filesystem;
-    const std::string board = root + "/board-" + std::to_string(users);
-    const std::string copy = root + "/replace-" + std::to_string(users);
-    std::printf("Making a board of %d users and its copy in %s ...\n", users, root.c_str());
+    const std::string boardName = "/board-" + std::to_string(users);
+    const std::string copyName = "/replace-" + std::to_string(users);
+    const std::string board = root + boardName;
+    const std::string copy = root + copyName;
+    const std::string& makeIn = server.empty() ? root : server;
+    std::printf("Making a board of %d users and its copy in %s ...\n", users, makeIn.c_str());
     std::fflush(stdout);
-    test::GenerateBoard(board, users, kGroups);
-    test::GenerateBoard(copy, users, kGroups);
+    test::GenerateBoard(makeIn + boardName, users, kGroups);
+    test::GenerateBoard(makeIn + copyName, users, kGroups);
 
     const BoardPaths paths = BoardPaths::For(board);
     const auto files = DataFilesOf(board);
@@ -136,8 +141,8 @@ int Run(const std::string& root, int users, int rounds) {
         std::printf("  %-44s %5.2fx  (%.2f-%.2f)  target <= %.1fx %s\n", r.label, med, *lo, *hi, r.target,
                     med <= r.target ? "met" : "MISSED");
     }
-    fs::remove_all(board);
-    fs::remove_all(copy);
+    fs::remove_all(makeIn + boardName);
+    fs::remove_all(makeIn + copyName);
     return 0;
 }
 
@@ -145,22 +150,23 @@ int Run(const std::string& root, int users, int rounds) {
 }  // namespace solne::bench
 
 int main(int argc, char** argv) {
-    std::string folder;
+    std::string folder, server;
     int users = 2000;
-    int rounds = 5;
+    int rounds = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--users" && i + 1 < argc) users = std::atoi(argv[++i]);
         else if (arg == "--rounds" && i + 1 < argc) rounds = std::atoi(argv[++i]);
+        else if (arg == "--server" && i + 1 < argc) server = argv[++i];
         else if (folder.empty() && !arg.starts_with("--")) folder = arg;
         else users = 0;  // not understood: the usage below
     }
     if (folder.empty() || users <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_share FOLDER [--users N] [--rounds R]\n");
+        std::fprintf(stderr, "usage: bench_share FOLDER [--users N] [--rounds R] [--server SERVERFOLDER]\n");
         return 2;
     }
     try {
-        return solne::bench::Run(folder, users, rounds);
+        return solne::bench::Run(folder, server, users, rounds);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_share: %s\n", e.what());
         return 1;

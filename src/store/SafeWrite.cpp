@@ -238,6 +238,25 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
     return 0;
 }
 
+// Whether a failed replace was the rename over the file, refused because
+// the file is open somewhere: an SMB share does that (EBUSY when this
+// client holds it open, EEXIST when another machine does); a local file
+// system never does.
+bool RenameRefusedOverOpenFile(int err, const std::string& failedStep) {
+    return (err == EBUSY || err == EEXIST) && failedStep == step::kRename;
+}
+
+// Opens the source again after ReplaceByRename closed it: it must still be
+// the same file with the same size (kChangedMeanwhile otherwise).
+int ReopenSource(FileSystem& fs, Handle dir, const std::string& name, SourceFile& src, std::string& failedStep) {
+    const FileStat before = src.st;
+    src.file.reset();
+    if (int err = OpenSource(fs, dir, name, src); err != 0) return Fail(failedStep, step::kOpen, err);
+    if (src.st.dev != before.dev || src.st.ino != before.ino || src.st.size != before.size)
+        return Fail(failedStep, step::kRename, kChangedMeanwhile);
+    return 0;
+}
+
 }  // namespace
 
 namespace {
@@ -408,6 +427,12 @@ int ReplaceFileIn(FileSystem& fs, Handle dir, const std::string& name, bool look
     bool useInPlace = false;
     err = ReplaceByRename(fs, dir, name, exists && !linkToNothing, st, content, sync, useInPlace, failedStep);
     if (err == 0 && useInPlace) return RewriteInPlace(fs, dir, name, st, content, failedStep);
+    // A file that cannot be renamed over while it is open elsewhere is
+    // rewritten in place, under its journal, as a file of several links is.
+    if (exists && !linkToNothing && RenameRefusedOverOpenFile(err, failedStep)) {
+        if (content.source && (err = ReopenSource(fs, dir, name, *content.source, failedStep)) != 0) return err;
+        return RewriteInPlace(fs, dir, name, st, content, failedStep);
+    }
     return err;
 }
 

@@ -56,7 +56,9 @@ struct NewContent {
 // (flushed to disk), room for the new content is reserved, and the journal
 // is removed once the new content is flushed; a crash or a full disk in
 // between leaves the journal, from which the loader reads the old content
-// and the next save restores it. An interrupted rewrite found on the file
+// and the next save restores it. A file that a network share will not let
+// a new file be renamed over (it is open somewhere: EBUSY or EEXIST from the
+// rename) is rewritten in place the same way. An interrupted rewrite found on the file
 // is rolled back before anything is written. No temporary file stays after
 // a failure. Returns 0 or an errno value and the step that failed (a
 // Japanese word for reports).

@@ -235,6 +235,29 @@ TEST_F(ShareTest, LoadRightAfterTheOtherMachineSavedReadsTheWholeFile) {
     EXPECT_EQ(again.w->Users[5].UserId, "u06");
 }
 
+// The share refuses to rename a file over one that is open on any machine
+// (EBUSY): here the other machine holds "user.txt" and a per-user file open,
+// as a board program reading them does. The save writes both all the same.
+TEST_F(ShareTest, FilesHeldOpenOnTheOtherMachineAreStillWritten) {
+    Editor e;
+    ASSERT_EQ(e.Open(A()), StartResult::Ready);
+    const int heldUserTxt = ::open((B() + "/user.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    const int heldPerUser = ::open((B() + "/user/u03.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(heldUserTxt, 0);
+    ASSERT_GE(heldPerUser, 0);
+    e.w->userList.Click(2);
+    e.w->txtUserName->SetText("高橋 花子");
+    e.w->cmdUserUp_Click();
+    e.ReleaseFromGroup(0);
+    e.w->cmdSave_Click();
+    EXPECT_EQ(e.dialogs.Texts(), std::vector<std::string>{kSaved});
+    ::close(heldUserTxt);
+    ::close(heldPerUser);
+    ExpectFile("user.txt", Sjis("u01,p1,0\r\nu02,p2,1\r\nu03,p3,2\r\nu04,p4,2\r\nu05,p5,0\r\n"));
+    ExpectFile("user/u03.txt", Sjis("username=高橋 花子\r\nstatus=0\r\nplan=\r\n"));
+    ExpectNoLeftovers();
+}
+
 // The client's node numbers of the board's folders change once the kernel
 // forgets them; the save still writes the board it loaded.
 TEST_F(ShareTest, SaveAfterTheClientForgotItsNodes) {

@@ -1,8 +1,12 @@
-// A board on a file system that numbers its nodes anew once the kernel has
-// forgotten them (a FUSE client of an SMB share): the board's folders get
-// other node numbers between the load and the save. The save still writes
-// the board it loaded there, and only there.
+// A board on a network share that cannot do all a local file system does.
+// A FUSE client of an SMB share numbers its nodes anew once the kernel has
+// forgotten them: the board's folders get other node numbers between the
+// load and the save, and the save still writes the board it loaded there,
+// and only there. The share refuses to rename a file over one that is open
+// somewhere, and has no fallocate: such files are rewritten in place.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -117,6 +121,64 @@ TEST_F(ShareCompatTest, AnotherDeviceIsAnotherFolderEvenWhereNumbersAreNotKept) 
     EXPECT_FALSE(ChangedOutside().empty());
     EXPECT_TRUE(Reports(Save(), paths.InstalledPath, kFolderReplaced));
     ExpectNothingWritten();
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_ino;
+}
+
+// Every rename over a board file refused as the share refuses it for a file
+// open on this machine (EBUSY) or on another (EEXIST), and no fallocate:
+// every changed file is rewritten in place, its journal gone afterwards.
+TEST_F(ShareCompatTest, RenameRefusedOverAnOpenFileRewritesInPlace) {
+    for (int err : {EEXIST, EBUSY}) {
+        SCOPED_TRACE(ErrnoText(err));
+        fs.Reset();
+        // Renames over the board's files; those of the journals go through.
+        for (const char* file : {"user.txt", "group.txt", "user/u"})
+            fs.FailKind(test::FsOp::Rename, err, ".tmp -> " + (dir / file));
+        fs.FailKind(test::FsOp::Reserve, EOPNOTSUPP);
+        const ino_t userTxt = InodeOf(dir / "user.txt");
+        const ino_t u1 = InodeOf(dir / "user/u1.txt");
+        board.Users[0].UserName = err == EEXIST ? "山田 一郎" : "山田 次郎";
+        const SaveReport r = Save();
+        EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].ToString());
+        EXPECT_GT(fs.CountOf(test::FsOp::Rename), 0);
+        EXPECT_EQ(test::ReadBytes(dir / "user.txt"), SjisLines({"u1,pw,1", "u2,pw,0"}));
+        EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"),
+                  SjisLines({"username=" + board.Users[0].UserName, "status=1", "plan=会議"}));
+        EXPECT_EQ(InodeOf(dir / "user.txt"), userTxt);
+        EXPECT_EQ(InodeOf(dir / "user/u1.txt"), u1);
+        EXPECT_EQ(test::ListNames(dir.path()), (std::vector<std::string>{"group.txt", "user", "user.txt"}));
+        EXPECT_EQ(test::ListNames(dir / "user"), (std::vector<std::string>{"u1.txt", "u2.txt"}));
+    }
+}
+
+// The rewrite in place that follows fails halfway: the file keeps its old
+// content, the failure is reported, no journal or temporary file stays.
+TEST_F(ShareCompatTest, FailedRewriteAfterARefusedRenameKeepsTheOldContent) {
+    fs.FailKind(test::FsOp::Rename, EEXIST, ".tmp -> " + (dir / "user/u1.txt"));
+    fs.FailKind(test::FsOp::Truncate, EIO, "u1.txt", 1);
+    const SaveReport r = Save();
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].file, dir / "user/u1.txt");
+    EXPECT_EQ(r.failures[0].reason, ErrnoText(EIO));
+    EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田", "status=1", "plan=会議"}));
+    EXPECT_EQ(test::ReadBytes(dir / "user.txt"), SjisLines({"u1,pw,1", "u2,pw,0"}));
+    EXPECT_EQ(test::ListNames(dir / "user"), (std::vector<std::string>{"u1.txt", "u2.txt"}));
+}
+
+// Another error of the rename is no sign of an open file: reported, and
+// the file left as it was.
+TEST_F(ShareCompatTest, OtherRenameErrorsAreReportedNotWorkedAround) {
+    fs.FailKind(test::FsOp::Rename, EACCES, "u1.txt");
+    const SaveReport r = Save();
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].reason, ErrnoText(EACCES));
+    EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田", "status=1", "plan=会議"}));
+    EXPECT_EQ(fs.CountOf(test::FsOp::Truncate, "u1.txt"), 0);
 }
 
 }  // namespace
