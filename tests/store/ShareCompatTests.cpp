@@ -14,6 +14,7 @@
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
 #include "store/BoardFolder.h"
+#include "store/Failure.h"
 #include "store/Load.h"
 #include "store/Save.h"
 #include "store/Snapshot.h"
@@ -134,7 +135,7 @@ ino_t InodeOf(const std::string& path) {
 // every changed file is rewritten in place, its journal gone afterwards.
 TEST_F(ShareCompatTest, RenameRefusedOverAnOpenFileRewritesInPlace) {
     for (int err : {EEXIST, EBUSY}) {
-        SCOPED_TRACE(ErrnoText(err));
+        SCOPED_TRACE(ErrorText(err));
         fs.Reset();
         // Renames over the board's files; those of the journals go through.
         for (const char* file : {"user.txt", "group.txt", "user/u"})
@@ -164,7 +165,7 @@ TEST_F(ShareCompatTest, FailedRewriteAfterARefusedRenameKeepsTheOldContent) {
     const SaveReport r = Save();
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].file, dir / "user/u1.txt");
-    EXPECT_EQ(r.failures[0].reason, ErrnoText(EIO));
+    EXPECT_EQ(r.failures[0].Reason(), ErrorText(EIO));
     EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田", "status=1", "plan=会議"}));
     EXPECT_EQ(test::ReadBytes(dir / "user.txt"), SjisLines({"u1,pw,1", "u2,pw,0"}));
     EXPECT_EQ(test::ListNames(dir / "user"), (std::vector<std::string>{"u1.txt", "u2.txt"}));
@@ -176,7 +177,7 @@ TEST_F(ShareCompatTest, OtherRenameErrorsAreReportedNotWorkedAround) {
     fs.FailKind(test::FsOp::Rename, EACCES, "u1.txt");
     const SaveReport r = Save();
     ASSERT_EQ(r.failures.size(), 1u);
-    EXPECT_EQ(r.failures[0].reason, ErrnoText(EACCES));
+    EXPECT_EQ(r.failures[0].Reason(), ErrorText(EACCES));
     EXPECT_EQ(test::ReadBytes(dir / "user/u1.txt"), SjisLines({"username=山田", "status=1", "plan=会議"}));
     EXPECT_EQ(fs.CountOf(test::FsOp::Truncate, "u1.txt"), 0);
 }
