@@ -24,11 +24,10 @@ void frmMain::Form_Unload(bool& cancel) {
 
 // Another administrator, a script or a second editor may have changed the
 // data files, or the display names in the per-user files, since they were
-// loaded: ask before overwriting them. Per-user files are listed up to ten,
-// then counted.
-bool frmMain::OverwriteConfirmed() {
+// loaded: ask before overwriting them. The save found them (`changed`) in
+// its look before writing. Per-user files are listed up to ten, then counted.
+bool frmMain::OverwriteConfirmed(const std::vector<std::string>& changed) {
     constexpr size_t kListedPerUserFiles = 10;
-    std::vector<std::string> changed = FilesChangedOutside(fs_, paths_, userSnapshot_, groupSnapshot_);
     if (changed.empty()) return true;
     std::string text = "次のファイルが、読み込んだ後に他のプログラムによって変更されています。\r\n";
     const std::string inUserFolder = JoinPath("user", "");
@@ -46,7 +45,7 @@ bool frmMain::OverwriteConfirmed() {
 bool frmMain::SaveData() {
     // Values that cannot be written are reported before anything is asked.
     SaveReport report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_,
-                                  [this] { return OverwriteConfirmed(); });
+                                  [this](const std::vector<std::string>& changed) { return OverwriteConfirmed(changed); });
     if (report.cancelled) return false;
     // Journals that were not trusted were not used; the message names them.
     const std::string journals = JournalFindingsText(report.ignoredJournals);
