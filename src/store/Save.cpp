@@ -196,6 +196,20 @@ int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool look
         if (useAhead) {
             c = PerUserFileContent(nameLine, &ahead->bytes);
             if (std::string_view(ahead->bytes).substr(0, c.keepFrom) == c.bytes) return 0;  // unchanged
+            // Replaced by renaming (one name, this account's or root's to
+            // give): the bytes read ahead are the source, and the last look
+            // before the rename opens the file and compares them.
+            const FileStat& st = ahead->st;
+            if (st.nlink == 1 && (RunningAsRoot() || st.uid == EffectiveUser())) {
+                SourceFile held(fs);
+                held.st = st;
+                held.head = ahead->bytes;
+                held.atEnd = true;
+                int err = ReplaceFileIn(fs, dir, name, false, followedLink,
+                                        NewContent(c.bytes, held, c.keepFrom, true), false, step);
+                if (err != kChangedMeanwhile) return err;
+                continue;
+            }
         }
         SourceFile current(fs);
         int err = OpenSource(fs, dir, name, current);
