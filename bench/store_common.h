@@ -46,6 +46,23 @@ void RawWriteAll(const std::vector<std::string>& files, const std::vector<std::s
 // its new content to a new file beside it, rename that over the file.
 void RawReplaceAll(const std::vector<std::string>& files, const std::vector<std::string>& contents);
 
+// The floor of a save that writes only the two data files: read every file
+// once, then replace "user.txt" and "group.txt" safely (read, write a new
+// file beside it, flush it, rename it over the old one, flush the folder).
+void RawReadReplaceData(const std::string& folder, const std::vector<std::string>& files,
+                        const std::vector<std::string>& dataContents);
+
+// Runs a program to its end with its output thrown away; its exit status.
+int RunProcess(const std::vector<std::string>& argv);
+
+// The raw read as a process of its own (bench_store --raw-read FOLDER), the
+// baseline of a whole program that loads a board: returns the exit status
+// when `argv` asks for it, else -1.
+int RawReadMain(int argc, char** argv);
+
+// A program built beside this benchmark (solne-check).
+std::string BesideMe(const std::string& name);
+
 // Reads every file whole (for setting up a baseline).
 std::vector<std::string> ReadAll(const std::vector<std::string>& files);
 

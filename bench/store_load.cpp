@@ -28,11 +28,39 @@ void Load(benchmark::State& state) {
     }
 }
 
+// The least a program that loads a board must do, as a process of its own:
+// list the per-user folder and read every file once.
+void RawReadProcess(benchmark::State& state) {
+    const std::string& board = BoardOf(static_cast<int>(state.range(0)));
+    const std::string self = BesideMe("bench_store");
+    SettleDisk();
+    for (auto _ : state)
+        if (RunProcess({self, "--raw-read", board}) != 0) {
+            state.SkipWithError("the raw read failed");
+            break;
+        }
+}
+
+// The whole of "solne-check dump": start, load, write both tables (to
+// /dev/null), end.
+void DumpProcess(benchmark::State& state) {
+    const std::string& board = BoardOf(static_cast<int>(state.range(0)));
+    const std::string check = BesideMe("solne-check");
+    SettleDisk();
+    for (auto _ : state)
+        if (RunProcess({check, "dump", board}) != 0) {
+            state.SkipWithError("solne-check dump failed");
+            break;
+        }
+}
+
 }  // namespace
 
 void RegisterLoadBenchmarks(int users) {
     Configure(benchmark::RegisterBenchmark("RawRead", RawRead), users, Kind::Reading);
     Configure(benchmark::RegisterBenchmark("Load", Load), users, Kind::Reading);
+    Configure(benchmark::RegisterBenchmark("RawReadProcess", RawReadProcess), users, Kind::Reading);
+    Configure(benchmark::RegisterBenchmark("DumpProcess", DumpProcess), users, Kind::Reading);
 }
 
 }  // namespace solne::bench

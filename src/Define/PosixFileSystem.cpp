@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/openat2.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/fsuid.h>
@@ -74,6 +75,11 @@ int OpenBeneath(int dir, const std::string& name, int flags, mode_t mode = 0) {
 // The thread's file-system account while an OwnerRights lives.
 thread_local bool tlRightsTaken = false;
 thread_local uid_t tlRightsUid = 0;
+// While any OwnerRights lives on the thread (taken or not), the effective
+// user it found: the store changes no process credentials, so one look
+// serves every file of a load or a save instead of a system call each.
+thread_local int tlRightsScopes = 0;
+thread_local uid_t tlScopeEuid = 0;
 
 // Checks that an opened descriptor is a regular file; closes it otherwise.
 int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
@@ -370,7 +376,7 @@ std::string SystemErrorText(long native) {
     return text ? std::string(text) : std::string();
 }
 
-AccountId EffectiveUser() { return tlRightsTaken ? tlRightsUid : ::geteuid(); }
+AccountId EffectiveUser() { return tlRightsTaken ? tlRightsUid : tlRightsScopes > 0 ? tlScopeEuid : ::geteuid(); }
 bool RunningAsRoot() { return EffectiveUser() == 0; }
 bool TrustedOwner(AccountId uid) { return uid == 0 || uid == ::geteuid(); }
 bool OthersMayChange(const FileStat& folder) {
@@ -424,7 +430,9 @@ void GroupsOf(uid_t uid, gid_t& primary, std::vector<gid_t>& groups) {
 }  // namespace
 
 OwnerRights::OwnerRights(AccountId owner) {
-    if (::geteuid() != 0 || owner == 0 || tlRightsTaken) return;
+    const uid_t euid = tlRightsScopes > 0 ? tlScopeEuid : ::geteuid();
+    if (tlRightsScopes++ == 0) tlScopeEuid = euid;
+    if (euid != 0 || owner == 0 || tlRightsTaken) return;
     gid_t primary;
     std::vector<gid_t> groups;
     GroupsOf(owner, primary, groups);
@@ -448,6 +456,7 @@ OwnerRights::OwnerRights(AccountId owner) {
 }
 
 OwnerRights::~OwnerRights() {
+    --tlRightsScopes;
     if (!active_) return;
     ::setfsuid(oldUid_);
     ::setfsgid(oldGid_);
@@ -474,7 +483,22 @@ bool AccountInGroup(AccountId uid, GroupId gid) {
     return false;
 }
 
-long CurrentProcessId() { return long(::getpid()); }
+namespace {
+// The process id, asked once (a save names every temporary file after it)
+// and asked again in a child after fork.
+long gProcessId = 0;
+void ForgetProcessId() { __atomic_store_n(&gProcessId, 0, __ATOMIC_RELAXED); }
+}  // namespace
+
+long CurrentProcessId() {
+    long pid = __atomic_load_n(&gProcessId, __ATOMIC_RELAXED);
+    if (pid != 0) return pid;
+    static const int registered = ::pthread_atfork(nullptr, nullptr, ForgetProcessId);
+    (void)registered;
+    pid = long(::getpid());
+    __atomic_store_n(&gProcessId, pid, __ATOMIC_RELAXED);
+    return pid;
+}
 bool ProcessIsRunning(long pid) {
     if (pid <= 0) return false;
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;

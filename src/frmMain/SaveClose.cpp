@@ -29,11 +29,10 @@ void frmMain::Form_Unload(bool& cancel) {
 
 // Another administrator, a script or a second editor may have changed the
 // data files, or the display names in the per-user files, since they were
-// loaded: ask before overwriting them. Per-user files are listed up to ten,
-// then counted.
-bool frmMain::OverwriteConfirmed() {
+// loaded: ask before overwriting them. The save found them (`changed`) in
+// its look before writing. Per-user files are listed up to ten, then counted.
+bool frmMain::OverwriteConfirmed(const std::vector<std::string>& changed) {
     constexpr size_t kListedPerUserFiles = 10;
-    std::vector<std::string> changed = FilesChangedOutside(fs_, paths_, userSnapshot_, groupSnapshot_);
     if (changed.empty()) return true;
     std::string text = "次のファイルが、読み込んだ後に他のプログラムによって変更されています。\r\n";
     const std::string inUserFolder = JoinPath("user", "");
@@ -57,7 +56,7 @@ bool frmMain::SaveData() {
     {
         LongWork work(window_, "ファイルを保存しています…", work_);
         report = SaveBoard(fs_, paths_, Users, Groups, &userSnapshot_, &groupSnapshot_,
-                           [this] { return OverwriteConfirmed(); },
+                           [this](const std::vector<std::string>& changed) { return OverwriteConfirmed(changed); },
                            [&work](size_t done, size_t total) { work.Progress(done, total); });
     }
     if (report.cancelled) return false;

@@ -137,7 +137,7 @@ private:
     bool AskYesNo(const std::string& text);
     // Asks before overwriting data files changed on disk since loading;
     // true when there is nothing to ask or the answer is Yes.
-    bool OverwriteConfirmed();
+    bool OverwriteConfirmed(const std::vector<std::string>& changed);
 
     // The text of a box as code page 932 reads it back: what is tested and stored.
     static std::string Typed(const TextBox& box);

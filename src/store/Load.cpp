@@ -2,6 +2,7 @@
 #include "store/Load.h"
 
 #include <cerrno>
+#include <optional>
 
 #include "Define/Cp932.h"
 #include "store/BoardFolder.h"
@@ -196,6 +197,10 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
     board.userSources.reserve(lines.size());
     auto nameLines = std::make_shared<NameLineHashes>();
     nameLines->reserve(lines.size());
+    // The folder owner's rights, held across the files of the folder itself
+    // (each read takes them again at no cost); given back before a link is
+    // followed, whose target is read with its own folder owner's rights.
+    std::optional<OwnerRights> folderRights;
     for (auto& line : lines) {
         if (auto e = CheckFieldCount(paths.UserFilePath, line, 3)) return e;
         UserInfo user;
@@ -209,6 +214,8 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         if (auto match = folder.Find(UserFileName(user.UserId))) {
             source.perUserFile = match->name;
             source.caseOnly = match->caseOnly;
+            if (folder.IsLink(match->name)) folderRights.reset();
+            else if (!folderRights && dir.handle.get().valid()) folderRights.emplace(dir.st.uid);
             if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, match->name, user, source, *nameLines))
                 return e;
         }

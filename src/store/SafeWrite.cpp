@@ -78,8 +78,16 @@ int WriteFrom(FileSystem& fs, Handle to, SourceFile& from, size_t keepFrom, Dige
     return StreamFrom(fs, from, int64_t(std::max(keepFrom, from.head.size())), to, digest, failedStep);
 }
 
-// Writes the whole new content to an open file from its current position.
+// Writes the whole new content to an open file from its current position;
+// a content held whole in memory in one write.
 int WriteContent(FileSystem& fs, Handle to, const NewContent& c, Digest* digest, std::string& failedStep) {
+    if (c.source && c.source->atEnd && c.keepFrom <= c.source->head.size()) {
+        std::string all;
+        all.reserve(c.head.size() + c.source->head.size() - c.keepFrom);
+        all.append(c.head).append(std::string_view(c.source->head).substr(c.keepFrom));
+        if (int err = fs.Write(to, all); err != 0) return Fail(failedStep, step::kWrite, err);
+        return 0;
+    }
     if (int err = fs.Write(to, c.head); err != 0) return Fail(failedStep, step::kWrite, err);
     return c.source ? WriteFrom(fs, to, *c.source, c.keepFrom, digest, failedStep) : 0;
 }
@@ -89,6 +97,19 @@ int WriteContent(FileSystem& fs, Handle to, const NewContent& c, Digest* digest,
 int Verify(FileSystem& fs, Handle dir, const std::string& name, SourceFile& src, const Digest& copied,
            std::string& failedStep) {
     failedStep = step::kRename;
+    if (!src.file.get().valid()) {
+        // A source held whole in memory, read before: the look opens the
+        // name itself (never through a link), and its descriptor tells
+        // identity and size.
+        SourceFile now(fs);
+        int err = OpenSource(fs, dir, name, now);
+        if (err == ENOENT || err == ELOOP || err == kNotRegularFile || err == EISDIR) return kChangedMeanwhile;
+        if (err != 0) return Fail(failedStep, step::kRead, err);
+        if (now.st.dev != src.st.dev || now.st.ino != src.st.ino || now.st.size != int64_t(src.head.size()))
+            return kChangedMeanwhile;
+        if ((err = ReadHead(fs, now, src.head.size())) != 0) return Fail(failedStep, step::kRead, err);
+        return now.head == src.head ? 0 : kChangedMeanwhile;
+    }
     FileStat now;
     int err = fs.StatAt(dir, name, now);
     if (err == ENOENT) return kChangedMeanwhile;

@@ -32,7 +32,10 @@ int ReadHead(FileSystem& fs, SourceFile& src, size_t size);
 // bytes from `keepFrom` (within its head) to its end. `verify`: right before
 // the new content takes the file's place, the file must still be the source
 // and hold the bytes read from it, else nothing changes and the result is
-// kChangedMeanwhile, so the caller can rebuild from the new bytes.
+// kChangedMeanwhile, so the caller can rebuild from the new bytes. A
+// source without an open handle holds the whole file in `head` (read
+// before, `st` from that read's descriptor); the last look then opens the
+// name itself.
 struct NewContent {
     NewContent(std::string_view head) : head(head) {}
     NewContent(std::string_view head, SourceFile& source, size_t keepFrom, bool verify)

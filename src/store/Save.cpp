@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
+
 
 #include "store/FieldReader.h"
 #include "store/BoardFolder.h"
@@ -140,13 +143,28 @@ bool HoldsFirstLines(std::string_view head) {
 
 // Reads a per-user file's head until it holds the first three lines: a
 // little at first, more for long lines, up to the limit for data files.
+// How much of a per-user file the save holds at first; the rest is
+// streamed from disk when the file is written.
+constexpr size_t kHeldBytes = 4096;
+
 int ReadFirstLines(FileSystem& fs, SourceFile& src) {
-    for (size_t size = 4096;; size = std::min(size * 2, kMaxFileBytes)) {
+    for (size_t size = kHeldBytes;; size = std::min(size * 2, kMaxFileBytes)) {
         if (int err = ReadHead(fs, src, size); err != 0) return err;
         if (src.atEnd || HoldsFirstLines(src.head)) return 0;
         if (size == kMaxFileBytes) return EFBIG;
     }
 }
+
+// What the look before the question read of a per-user file, kept for
+// its write. Only a file reached by its own name, with no journal beside
+// it, is read ahead.
+struct ReadAhead {
+    bool looked = false;  // read for the look for changed name lines: `err` and `bytes` tell
+    bool whole = false;   // `bytes` is the whole file as its descriptor `st` showed it
+    int err = 0;
+    FileStat st;
+    std::string bytes;    // the whole file, or its first kNameLineBytes
+};
 
 // Writes one per-user file of the folder `dir`: the new name line, then
 // the file's lines after the first as they are on disk, streamed, never
@@ -156,12 +174,42 @@ int ReadFirstLines(FileSystem& fs, SourceFile& src) {
 // bytes when it changed, a few times at most. Returns 0 or an errno value
 // with the failed step; `c` is what the file now holds.
 int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
-                  const DataFileIds& data, const std::string& nameLine, PerUserContent& c, std::string& step) {
+                  const DataFileIds& data, const std::string& nameLine, const ReadAhead* ahead, PerUserContent& c,
+                  std::string& step) {
     constexpr int kVerifiedAttempts = 3;
     if (lookForJournal) {
         if (int err = RollBack(fs, dir, name, step); err != 0) return err;
     }
-    for (int attempt = 0;; ++attempt) {
+    // The read before the question is the save's read of the file, the
+    // first attempt's: its failure is the file's; a small file's bytes
+    // serve that attempt, and a file whose bytes stay is not opened again.
+    // A file that was missing or a link to nothing is looked at again: it
+    // gets created.
+    const bool readAhead = ahead && ahead->looked;
+    if (readAhead && ahead->err != 0 && ahead->err != ENOENT && ahead->err != ELOOP) {
+        step = ahead->err == kDataFileAlias ? step::kLink : step::kRead;
+        return ahead->err;
+    }
+    for (int attempt = readAhead ? 1 : 0;; ++attempt) {
+        const bool useAhead = readAhead && attempt == 1 && ahead->whole && ahead->bytes.size() <= kHeldBytes;
+        if (useAhead) {
+            c = PerUserFileContent(nameLine, &ahead->bytes);
+            if (std::string_view(ahead->bytes).substr(0, c.keepFrom) == c.bytes) return 0;  // unchanged
+            // Replaced by renaming (one name, this account's or root's to
+            // give): the bytes read ahead are the source, and the last look
+            // before the rename opens the file and compares them.
+            const FileStat& st = ahead->st;
+            if (st.nlink == 1 && (RunningAsRoot() || st.uid == EffectiveUser())) {
+                SourceFile held(fs);
+                held.st = st;
+                held.head = ahead->bytes;
+                held.atEnd = true;
+                int err = ReplaceFileIn(fs, dir, name, false, followedLink,
+                                        NewContent(c.bytes, held, c.keepFrom, true), false, step);
+                if (err != kChangedMeanwhile) return err;
+                continue;
+            }
+        }
         SourceFile current(fs);
         int err = OpenSource(fs, dir, name, current);
         FileStat st;
@@ -176,7 +224,15 @@ int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool look
             step = step::kLink;
             return kDataFileAlias;
         }
-        if (err == 0) err = ReadFirstLines(fs, current);
+        if (err == 0 && useAhead && NodeId::Of(ahead->st).Is(current.st) && current.st.size == ahead->st.size) {
+            // The file read ahead, as its descriptor tells: its bytes are
+            // the source's; the last look before the replace compares them
+            // with what the file then holds.
+            current.head = ahead->bytes;
+            current.atEnd = true;
+        } else if (err == 0) {
+            err = ReadFirstLines(fs, current);
+        }
         if (err != 0) {
             step = step::kRead;
             return err;
@@ -322,9 +378,13 @@ std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, cons
 // target written with the rights of the owner of the folder it is in.
 void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, const DataFileIds& data,
                     const std::string& folder, const UserFolderIndex* index, const UserFilePlan& plan,
-                    const Prepared& prepared, UserTable& users, NameLineHashes* nameLines,
-                    std::vector<Failure>& failures, const std::function<void()>& fileDone) {
-    for (const UserFile& f : plan.files) {
+                    const std::vector<ReadAhead>& ahead, const Prepared& prepared, UserTable& users,
+                    NameLineHashes* nameLines, std::vector<Failure>& failures, const std::function<void()>& fileDone) {
+    // The folder owner's rights, taken once for the files of the folder
+    // itself; given back before a link is followed.
+    std::optional<OwnerRights> folderRights;
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+        const UserFile& f = plan.files[i];
         struct Done {
             const std::function<void()>& fileDone;
             ~Done() {
@@ -337,14 +397,17 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
         std::string step;
         int err;
         if (!f.isLink) {
-            OwnerRights rights(user.st.uid);
+            if (!folderRights) folderRights.emplace(user.st.uid);
             step = step::kOwner;
             // The listing tells whether a journal lies beside the file.
             const bool journal = index->HasJournalOf(f.name);
             if (journal) NameJournalFolder(folder);
-            err = rights.error() != 0 ? rights.error()
-                                      : WriteUserFile(fs, *user, f.name, journal, false, data, nameLine, c, step);
+            err = folderRights->error() != 0
+                      ? folderRights->error()
+                      : WriteUserFile(fs, *user, f.name, journal, false, data, nameLine,
+                                      i < ahead.size() ? &ahead[i] : nullptr, c, step);
         } else {
+            folderRights.reset();
             Place place(fs);
             err = Resolve(fs, *user, user.st, f.name, ids, place);
             step = err == kForeignLink ? step::kLink : step::kInfo;
@@ -354,7 +417,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
                 NameJournalFolder(folder);
                 err = rights.error() != 0 ? rights.error()
                                           : WriteUserFile(fs, place.dir, place.name, true, place.followedLink, data,
-                                                          nameLine, c, step);
+                                                          nameLine, nullptr, c, step);
             }
         }
         if (err != 0) {
@@ -370,6 +433,72 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             users[slot].PlanLine = c.plan;
         }
     }
+}
+
+// Reads every per-user file of the plan that is reached by its own name
+// and has no journal beside it, once, with the folder owner's rights: one
+// open (which gives the file's identity and size), one read of that size,
+// one close. Larger files, and one that turns out to be a data file, are
+// left to their write; their first kNameLineBytes serve the look.
+std::vector<ReadAhead> ReadUserFilesAhead(FileSystem& fs, const WorkFolder& user, const UserFolderIndex& index,
+                                          const DataFileIds& data, const UserFilePlan& plan,
+                                          const std::function<void()>& fileLooked) {
+    std::vector<ReadAhead> ahead(plan.files.size());
+    OwnerRights rights(user.st.uid);
+    if (rights.error() != 0) return ahead;
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+        const UserFile& f = plan.files[i];
+        if (fileLooked) fileLooked();
+        if (f.isLink || index.HasJournalOf(f.name)) continue;
+        ReadAhead& a = ahead[i];
+        a.looked = true;
+        SourceFile src(fs);
+        if ((a.err = OpenSource(fs, *user, f.name, src)) != 0) continue;
+        if (data.Holds(src.st)) {
+            a.err = kDataFileAlias;
+            continue;
+        }
+        const bool small = src.st.size <= int64_t(kNameLineBytes);
+        a.err = ReadHead(fs, src, small ? size_t(src.st.size) : kNameLineBytes);
+        a.whole = a.err == 0 && small;
+        a.st = src.st;
+        a.bytes = std::move(src.head);
+    }
+    return ahead;
+}
+
+// The files changed outside since the load or the last save, as
+// FilesChangedOutside names them, from the bytes read ahead where there
+// are some, else from a look of its own (a link, a file with a journal, a
+// file no user has now).
+std::vector<std::string> ChangedOutsideAhead(FileSystem& fs, const WorkFolder& board, const WorkFolder& user,
+                                             const BoardIds& ids, const UserFolderIndex& index,
+                                             const DataFileIds& data, const UserFilePlan& plan,
+                                             const std::vector<ReadAhead>& ahead,
+                                             const FileSnapshot& userFile, const FileSnapshot& groupFile) {
+    // Journals looked at here are named by the save that follows, if any.
+    JournalFindings unused;
+    std::vector<std::string> changed = DataFilesChangedOutside(fs, board, true, userFile, groupFile);
+    if (!userFile.nameLines) return changed;
+    std::unordered_map<std::string_view, size_t> byName;
+    byName.reserve(plan.files.size());
+    for (size_t i = 0; i < plan.files.size(); ++i) byName.emplace(plan.files[i].name, i);
+    std::string head;
+    auto differs = [&](const std::string& name, uint64_t hash) {
+        int err = ReadListedHead(fs, index, user, ids, data, name, kNameLineBytes, head);
+        if (err == EFBIG) err = 0;
+        return err != 0 || !NameLineIs(head, hash);
+    };
+    std::vector<std::string> names;
+    for (const auto& [name, hash] : *userFile.nameLines) {
+        auto it = byName.find(name);
+        const ReadAhead* a = it != byName.end() && ahead[it->second].looked ? &ahead[it->second] : nullptr;
+        if (a ? (a->err != 0 || !NameLineIs(a->bytes, hash)) : differs(name, hash)) names.push_back(name);
+    }
+    LookAgain(names, [&](const std::string& name) { return differs(name, userFile.nameLines->at(name)); });
+    std::sort(names.begin(), names.end());
+    for (auto& n : names) changed.push_back(JoinPath("user", n));
+    return changed;
 }
 
 // ------------------------------------------------- "user.txt", "group.txt"
@@ -509,7 +638,7 @@ std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths&
 
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot,
-                     FileSnapshot* groupSnapshot, const std::function<bool()>& confirmWrite,
+                     FileSnapshot* groupSnapshot, const WriteQuestion& confirmWrite,
                      const std::function<void(size_t done, size_t total)>& progress) {
     SaveReport report;
     auto& failures = report.failures;
@@ -519,24 +648,72 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         report.refused = true;
         return report;
     }
-    if (confirmWrite && !confirmWrite()) {
-        report.cancelled = true;
-        return report;
-    }
 
-    // The board folder: the one the board was loaded from, or nothing is
-    // written. Every file of the board is reached through it.
-    // Journals that are not trusted change nothing; the report names them.
-    JournalFindings ignoredJournals;
-
+    // Before the question and the first write, one look at everything: the
+    // board folder (the one the board was loaded from, or nothing is
+    // written; every file of the board is reached through it), the
+    // per-user folder and its listing, and every per-user file read once.
+    // The look for files changed outside and the writes both use what it read.
     const std::string& root = paths.InstalledPath;
+    const std::string folder = paths.UserFolder();
     BoardIds ids = userSnapshot ? userSnapshot->folders : BoardIds();
     WorkFolder board(fs);
-    if (int err = OpenBoardFolder(fs, root, ids.board, board); err != 0) {
-        failures.push_back(FileFailure(fs, root, step::kOpenFolder, err));
+    const int boardErr = OpenBoardFolder(fs, root, ids.board, board);
+    WorkFolder user(fs);
+    int folderErr = ENOENT;
+    UserFolderIndex index;
+    int listErr = 0;
+    if (boardErr == 0) {
+        ids.board = NodeId::Of(board.st);
+        folderErr = OpenUserFolder(fs, board, ids, user);
+        if (folderErr == 0) {
+            ids.user = NodeId::Of(user.st);
+            OwnerRights rights(user.st.uid);
+            listErr = rights.error() != 0 ? rights.error() : index.Build(fs, *user, folder);
+        }
+    }
+    const bool listed = boardErr == 0 && folderErr == 0 && listErr == 0;
+    UserFilePlan plan = PlanUserFiles(listed ? &index : nullptr, users);
+    // Progress counts the files written; while the files are read before
+    // the question, none is done yet, but the window keeps answering.
+    const size_t files = plan.files.size() + 2;
+    size_t done = 0;
+    auto fileDone = [&] {
+        if (progress) progress(++done, files);
+    };
+    auto fileLooked = [&] {
+        if (progress) progress(done, files);
+    };
+    fileLooked();
+    DataFileIds aheadData;
+    std::string failedName;
+    const int aheadDataErr = listed ? FindDataFiles(fs, board, ids, aheadData, failedName) : 0;
+    const bool readAhead = listed && aheadDataErr == 0;
+    const std::vector<ReadAhead> ahead =
+        readAhead ? ReadUserFilesAhead(fs, user, index, aheadData, plan, fileLooked) : std::vector<ReadAhead>();
+
+    if (confirmWrite) {
+        std::vector<std::string> changed;
+        if (confirmWrite.WantsChanges() && userSnapshot) {
+            const FileSnapshot noGroupFile;
+            const FileSnapshot& groupFile = groupSnapshot ? *groupSnapshot : noGroupFile;
+            // Where something could not be looked at, the full look of its own says so.
+            changed = readAhead ? ChangedOutsideAhead(fs, board, user, ids, index, aheadData, plan, ahead,
+                                                      *userSnapshot, groupFile)
+                                : FilesChangedOutside(fs, paths, *userSnapshot, groupFile);
+        }
+        if (!confirmWrite(changed)) {
+            report.cancelled = true;
+            return report;
+        }
+    }
+
+    // Journals that are not trusted change nothing; the report names them.
+    JournalFindings ignoredJournals;
+    if (boardErr != 0) {
+        failures.push_back(FileFailure(fs, root, step::kOpenFolder, boardErr));
         return report;
     }
-    ids.board = NodeId::Of(board.st);
     {
         OwnerRights rights(board.st.uid);
         if (rights.error() == 0) RemoveStaleTemporaryFiles(fs, *board);
@@ -546,14 +723,12 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     std::shared_ptr<const NameLineHashes> rememberedNames = userSnapshot ? userSnapshot->nameLines : nullptr;
     const bool userTxtWritten =
         WriteDataFile(fs, board, ids, paths.UserFilePath, prepared.userTxt, userSnapshot, failures);
+    fileDone();
     if (userSnapshot) userSnapshot->nameLines = rememberedNames;
 
     // 2. Every per-user file, in the per-user folder the board was loaded
     // with. One that is a link the link rule refuses, or another folder put
     // in its place, is not entered at all.
-    const std::string folder = paths.UserFolder();
-    WorkFolder user(fs);
-    const int folderErr = OpenUserFolder(fs, board, ids, user);
     if (folderErr == kForeignLink || folderErr == kFolderReplaced) {
         failures.push_back(FileFailure(fs, folder, folderErr == kForeignLink ? step::kLink : step::kInfo, folderErr));
         WriteDataFile(fs, board, ids, paths.GroupFilePath, prepared.groupTxt, groupSnapshot, failures);
@@ -562,22 +737,12 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         return report;
     }
     if (folderErr != 0 && folderErr != ENOENT) failures.push_back(FileFailure(fs, folder, step::kList, folderErr));
-    UserFolderIndex index;
-    int listErr = 0;
-    if (folderErr == 0) {
-        ids.user = NodeId::Of(user.st);
-        OwnerRights rights(user.st.uid);
-        listErr = rights.error() != 0 ? rights.error() : index.Build(fs, *user, folder);
-        if (listErr != 0) failures.push_back(FileFailure(fs, folder, step::kList, listErr));
-        else RemoveStaleTemporaryFiles(fs, *user, &index.Entries());
+    if (folderErr == 0 && listErr != 0) {
+        failures.push_back(FileFailure(fs, folder, step::kList, listErr));
+    } else if (folderErr == 0) {
+        OwnerRights rights(user.st.uid);  // the listing was taken with them
+        RemoveStaleTemporaryFiles(fs, *user, &index.Entries());
     }
-    UserFilePlan plan = PlanUserFiles(folderErr == 0 && listErr == 0 ? &index : nullptr, users);
-    const size_t files = plan.files.size() + 2;
-    size_t done = 1;
-    auto fileDone = [&] {
-        if (progress) progress(++done, files);
-    };
-    if (progress) progress(done, files);
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(StepProblem(UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId));
     // The name lines as written replace those remembered (a copy: other
@@ -586,19 +751,17 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     if (userSnapshot)
         nameLines = std::make_shared<NameLineHashes>(rememberedNames ? *rememberedNames : NameLineHashes());
     // No per-user file may turn out to be a data file: without knowing
-    // them, none is written.
+    // them (as they are now that "user.txt" is written), none is written.
     DataFileIds data;
-    std::string failedName;
-    int dataErr = folderErr == 0 ? FindDataFiles(fs, board, ids, data, failedName) : 0;
+    int dataErr = folderErr != 0 ? 0 : aheadDataErr != 0 ? aheadDataErr : FindDataFiles(fs, board, ids, data, failedName);
     if (dataErr != 0)
         failures.push_back(FileFailure(fs, JoinPath(root, failedName), step::kInfo, dataErr));
     if (folderErr == 0 && dataErr == 0) {
-        WriteUserFiles(fs, user, ids, data, folder, listErr == 0 ? &index : nullptr, plan, prepared, users,
+        WriteUserFiles(fs, user, ids, data, folder, listErr == 0 ? &index : nullptr, plan, ahead, prepared, users,
                        nameLines.get(), failures, fileDone);
     } else if (folderErr != 0) {
         for (const UserFile& f : plan.files)
-            failures.push_back(FileFailure(fs, JoinPath(folder, f.name),
-                                           folderErr == ENOENT ? step::kCreate : step::kInfo, folderErr));
+            failures.push_back(FileFailure(fs, JoinPath(folder, f.name), folderErr == ENOENT ? step::kCreate : step::kInfo, folderErr));
     }
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Define/Define.h"
@@ -30,6 +31,29 @@ struct SaveReport {
     bool ok() const { return !refused && !cancelled && failures.empty(); }
 };
 
+// The caller's last word before a save's first write. Either it takes no
+// argument, or it is given the files changed outside since the load or the
+// last save, as FilesChangedOutside names them (Snapshot.h): the save finds
+// them in the same pass that reads every per-user file for its own writes.
+class WriteQuestion {
+public:
+    WriteQuestion() = default;
+    template <class F>
+        requires std::is_invocable_r_v<bool, F&, const std::vector<std::string>&>
+    WriteQuestion(F f) : ask_(std::move(f)), wantsChanges_(true) {}
+    template <class F>
+        requires(std::is_invocable_r_v<bool, F&> &&
+                 !std::is_invocable_r_v<bool, F&, const std::vector<std::string>&>)
+    WriteQuestion(F f) : ask_([f = std::move(f)](const std::vector<std::string>&) mutable { return f(); }) {}
+    explicit operator bool() const { return bool(ask_); }
+    bool WantsChanges() const { return wantsChanges_; }
+    bool operator()(const std::vector<std::string>& changed) const { return ask_(changed); }
+
+private:
+    std::function<bool(const std::vector<std::string>&)> ask_;
+    bool wantsChanges_ = false;
+};
+
 // Saves the board. Never shows anything. Changes `users` only to record the
 // status and plan lines it wrote into each per-user file. `userSnapshot` and
 // `groupSnapshot`, when given, are updated for "user.txt" and "group.txt" as
@@ -38,14 +62,15 @@ struct SaveReport {
 // any other failure is reported and the save goes on with the next file
 // (pruning waits for a written "user.txt"). `confirmWrite`, when given, is
 // asked once the values are known to be writable and before the first
-// write; false cancels the save with nothing written. `progress`, when
-// given, hears (files done, files in all) after "user.txt", after each
-// per-user file and after "group.txt"; the files in all are the two data
-// files and the per-user files the save writes.
+// write (with the files changed outside, when it takes them and
+// `userSnapshot` is given); false cancels the save with nothing written.
+// `progress`, when given, hears (files done, files in all) after "user.txt",
+// after each per-user file and after "group.txt"; the files in all are the
+// two data files and the per-user files the save writes.
 SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                      const GroupTable& groups, FileSnapshot* userSnapshot = nullptr,
                      FileSnapshot* groupSnapshot = nullptr,
-                     const std::function<bool()>& confirmWrite = {},
+                     const WriteQuestion& confirmWrite = {},
                      const std::function<void(size_t done, size_t total)>& progress = {});
 
 // The writer's rule over the whole tables, as the save runs it before its

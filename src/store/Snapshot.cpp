@@ -13,8 +13,6 @@
 namespace solne {
 
 namespace {
-// How much of a per-user file the comparison reads: its first line.
-constexpr size_t kNameLineBytes = 64 * 1024;
 // How many more times a name line that differs is read before it counts.
 constexpr int kLooksAgain = 3;
 }  // namespace
@@ -57,17 +55,33 @@ bool ChangedOutside(FileSystem& fs, const WorkFolder& board, const BoardIds& ids
 }
 }  // namespace
 
+std::vector<std::string> DataFilesChangedOutside(FileSystem& fs, const WorkFolder& board, bool boardOk,
+                                                 const FileSnapshot& userFile, const FileSnapshot& groupFile) {
+    std::vector<std::string> changed;
+    const BoardIds& ids = userFile.folders;
+    if (!boardOk || ChangedOutside(fs, board, ids, "user.txt", userFile)) changed.push_back("user.txt");
+    if (!boardOk || ChangedOutside(fs, board, ids, "group.txt", groupFile)) changed.push_back("group.txt");
+    return changed;
+}
+
+bool NameLineIs(std::string_view head, uint64_t hash) { return HashBytes(TakeLine(head).text) == hash; }
+
+void LookAgain(std::vector<std::string>& names, const std::function<bool(const std::string&)>& differs) {
+    for (int again = 0; again < kLooksAgain && !names.empty(); ++again) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::erase_if(names, [&](const std::string& name) { return !differs(name); });
+    }
+}
+
 std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
                                              const FileSnapshot& userFile,
                                              const FileSnapshot& groupFile) {
-    std::vector<std::string> changed;
     // Only the folders identified at load count: another folder put in
     // their place changed everything.
     const BoardIds& ids = userFile.folders;
     WorkFolder board(fs);
     const bool boardOk = OpenBoardFolder(fs, paths.InstalledPath, ids.board, board) == 0;
-    if (!boardOk || ChangedOutside(fs, board, ids, "user.txt", userFile)) changed.push_back("user.txt");
-    if (!boardOk || ChangedOutside(fs, board, ids, "group.txt", groupFile)) changed.push_back("group.txt");
+    std::vector<std::string> changed = DataFilesChangedOutside(fs, board, boardOk, userFile, groupFile);
     if (userFile.nameLines) {
         // In name order, so the question lists them the same way each time.
         std::vector<std::string> names;
@@ -87,18 +101,13 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
         auto differs = [&](const std::string& name, uint64_t hash) {
             int err = folderErr != 0 ? folderErr : ReadListedHead(fs, folder, dir, ids, data, name, kNameLineBytes, head);
             if (err == EFBIG) err = 0;
-            std::string_view rest(head);
-            return err != 0 || HashBytes(TakeLine(rest).text) != hash;
+            return err != 0 || !NameLineIs(head, hash);
         };
         for (const auto& [name, hash] : *userFile.nameLines)
             if (differs(name, hash)) names.push_back(name);
-        // The board rewrites a status line by cutting the file and writing
-        // it again: a look in between sees no name line at all. A name line
-        // counts as changed only when it still differs a moment later.
-        for (int again = 0; again < kLooksAgain && folderErr == 0 && !names.empty(); ++again) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            std::erase_if(names, [&](const std::string& name) { return !differs(name, userFile.nameLines->at(name)); });
-        }
+        // A name line counts as changed only when it still differs a moment later.
+        if (folderErr == 0)
+            LookAgain(names, [&](const std::string& name) { return differs(name, userFile.nameLines->at(name)); });
         std::sort(names.begin(), names.end());
         for (auto& n : names) changed.push_back(JoinPath("user", n));
     }

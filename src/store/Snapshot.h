@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -49,5 +50,22 @@ uint64_t HashBytes(std::string_view bytes);  // FNV-1a 64
 std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
                                              const FileSnapshot& userFile,
                                              const FileSnapshot& groupFile);
+
+// The part of FilesChangedOutside about "user.txt" and "group.txt", in the
+// board folder the caller opened and checked (`boardOk` false: it could not
+// be, and both count as changed).
+std::vector<std::string> DataFilesChangedOutside(FileSystem& fs, const WorkFolder& board, bool boardOk,
+                                                 const FileSnapshot& userFile, const FileSnapshot& groupFile);
+
+// How much of a per-user file the look for a changed name line reads, and
+// whether a head read from one shows the name line `hash` remembers.
+constexpr size_t kNameLineBytes = 64 * 1024;
+bool NameLineIs(std::string_view head, uint64_t hash);
+
+// The board rewrites a status line by cutting the file and writing it
+// again: a look in between sees no name line at all. Of `names` (per-user
+// files whose name line differed), keeps those that still differ a moment
+// later; `differs` looks at one again.
+void LookAgain(std::vector<std::string>& names, const std::function<bool(const std::string&)>& differs);
 
 }  // namespace solne
