@@ -28,7 +28,7 @@ target_link_libraries(solne_win32ui PUBLIC solne_form comctl32 ole32 uuid shell3
 # does not see: a change of them rebuilds the resources.
 set_source_files_properties(${SOLNE_RESOURCE_DIR}/solne.rc tests/win32ui/tests.rc PROPERTIES
   OBJECT_DEPENDS "${SOLNE_RESOURCE_DIR}/solne.manifest;${SOLNE_RESOURCE_DIR}/solne.ico")
-add_executable(solne WIN32 src/app/win_main.cpp ${SOLNE_RESOURCE_DIR}/solne.rc)
+add_executable(solne WIN32 src/app/win_main.cpp src/app/ProgramEdge.cpp ${SOLNE_RESOURCE_DIR}/solne.rc)
 target_include_directories(solne PRIVATE ${CMAKE_BINARY_DIR}/generated ${SOLNE_RESOURCE_DIR})
 target_link_options(solne PRIVATE -municode)
 target_link_libraries(solne PRIVATE solne_win32ui)
@@ -49,7 +49,6 @@ if(SOLNE_TESTS)
   target_include_directories(win32_ui_tests PRIVATE tests ${SOLNE_RESOURCE_DIR})
   target_link_libraries(win32_ui_tests PRIVATE solne_win32ui solne_testsupport ${SOLNE_GTEST_MAIN})
   target_include_directories(win32_ui_tests PRIVATE tests/win32/include)
-  target_compile_options(win32_ui_tests PRIVATE "SHELL:-include ${CMAKE_SOURCE_DIR}/tests/win32/PosixShim.h")
   gtest_discover_tests(win32_ui_tests DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE LABELS window)
 endif()

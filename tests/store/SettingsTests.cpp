@@ -10,6 +10,7 @@
 #include "common/TempBoard.h"
 #include "store/Settings.h"
 #include "store/SettingsPlace.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 using namespace solne;
 using solne::test::BoardFiles;
