@@ -310,6 +310,7 @@ TEST(Locate, SettingsFileFromWindowsIsReadAndReplaced) {
     Locate l({dir / "ボード"});
     LocateOutcome r = l.Run(ini);
     EXPECT_EQ(l.messages.size(), 1u);
+    EXPECT_EQ(l.writeError, "");
     EXPECT_EQ(Read(ini), dir / "ボード");
     EXPECT_EQ(r.paths.InstalledPath, dir / "ボード");
 }
