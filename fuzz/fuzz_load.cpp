@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto error = LoadBoard(RealFileSystem(), BoardPaths::For(folder), board);
     if (error) {
         Require(board.Users.empty() && board.Groups.empty(), "a failed load left records behind");
-        Require(!error->file.empty() && !error->problem.empty(), "a load error without file or problem");
+        Require(!error->file.empty() && !error->Reason().empty(), "a load error without file or problem");
         return 0;
     }
     Require(!board.Users.empty() && int(board.Users.size()) <= kMaxSlots, "user table size");
