@@ -1,12 +1,11 @@
 // solne-admin: changes a board from the command line (src/cli/Admin.h).
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "Define/Console.h"
+#include "app/ProgramEdge.h"
 #include "cli/Admin.h"
 
 namespace {
@@ -24,20 +23,17 @@ bool Put(std::FILE* stream, const std::string& text, int& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A closed pipe is a failed write reported as such, not a silent death.
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    solne::BinaryStandardStreams();
-    const std::vector<std::string> utf8Args = solne::Utf8Arguments(argc, argv);
-    std::string out, err;
-    int status = solne::cli::RunAdmin({utf8Args.begin() + 1, utf8Args.end()}, out, err);
-    int error = 0;
-    Put(stderr, err, error);
-    if (!Put(stdout, out, error)) {
-        std::fprintf(stderr, "solne-admin: 標準出力に書き込めませんでした: %s\n", std::strerror(error));
-        // The board may have been saved: that is still worth saying.
-        return status == solne::cli::kDone ? solne::cli::kBoardFailed : status;
-    }
-    return status;
+    return solne::RunConsoleProgram("solne-admin", argc, argv, solne::cli::kBoardFailed,
+                                    [](const std::vector<std::string>& args) {
+        std::string out, err;
+        int status = solne::cli::RunAdmin(args, out, err);
+        int error = 0;
+        Put(stderr, err, error);
+        if (!Put(stdout, out, error)) {
+            std::fprintf(stderr, "solne-admin: 標準出力に書き込めませんでした: %s\n", std::strerror(error));
+            // The board may have been saved: that is still worth saying.
+            return status == solne::cli::kDone ? solne::cli::kBoardFailed : status;
+        }
+        return status;
+    });
 }

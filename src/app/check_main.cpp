@@ -1,14 +1,13 @@
 // solne-check: reads a board folder and prints its tables or a report of
 // what deserves attention. Never writes to the folder.
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "Define/Console.h"
+#include "app/ProgramEdge.h"
 #include "Define/Cp932.h"
 #include "solne/Version.h"
 #include "store/BoardCheck.h"
@@ -103,18 +102,9 @@ std::string Json(const std::vector<solne::CheckFinding>& findings) {
     return out + ", \"count\": " + std::to_string(findings.size()) + "}\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // A closed pipe is a failed write reported as such, not a silent death.
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    solne::BinaryStandardStreams();
+int Check(const std::vector<std::string>& arguments) {
     Output out;
-
-    const std::vector<std::string> utf8Args = solne::Utf8Arguments(argc, argv);
-    std::vector<std::string_view> args(utf8Args.begin() + 1, utf8Args.end());
+    std::vector<std::string_view> args(arguments.begin(), arguments.end());
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out.Put(kHelp);
         return out.Finish(0);
@@ -164,3 +154,7 @@ int main(int argc, char** argv) {
     }
     return out.Finish(findings.empty() ? 0 : 1);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return solne::RunConsoleProgram("solne-check", argc, argv, 2, Check); }

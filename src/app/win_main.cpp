@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/ProgramEdge.h"
 #include "store/SettingsPlace.h"
 #include "win32/Win32Editor.h"
 
@@ -25,10 +26,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         case solne::StartResult::LoadFailed: status = 1; break;
         case solne::StartResult::Ready: editor.form().Run(); break;
         }
-    } catch (const std::exception& error) {
+    } catch (...) {
         // The window could not be made (out of window handles or memory):
         // say so rather than vanish.
-        std::wstring text = L"ウィンドウを作成できませんでした。\r\n" + solne::win32::WideText(error.what());
+        std::wstring text = L"ウィンドウを作成できませんでした。\r\n" +
+                            solne::win32::WideText(solne::DescribeException(std::current_exception()));
         MessageBoxW(nullptr, text.c_str(), L"ソルネ", MB_OK | MB_ICONWARNING | MB_TASKMODAL);
         status = 1;
     }

@@ -182,8 +182,7 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         OwnerRights rights(dir.st.uid);
         err = rights.error() != 0 ? rights.error() : folder.Build(fs, *dir, paths.UserFolder());
     }
-    if (err != 0 && err != ENOENT)
-    {
+    if (err != 0 && err != ENOENT) {
         Failure f = FileFailure(fs, paths.UserFolder(), "", err);
         f.reason = "フォルダの一覧を読み込めません";
         return f;

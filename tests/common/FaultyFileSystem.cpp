@@ -1,4 +1,5 @@
 #include "FaultyFileSystem.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 #include <unistd.h>
 

@@ -12,6 +12,7 @@
 
 #include "Define/Cp932.h"
 #include "Define/FileSystem.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 namespace fs = std::filesystem;
 

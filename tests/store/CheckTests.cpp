@@ -22,6 +22,7 @@
 
 #include "Define/FileSystem.h"
 #include "common/TempBoard.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 namespace fs = std::filesystem;
 using solne::NativePath;

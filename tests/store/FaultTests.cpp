@@ -32,6 +32,7 @@
 #include "store/Load.h"
 #include "store/SafeWrite.h"
 #include "store/Save.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 namespace solne {
 namespace {
@@ -44,7 +45,7 @@ using test::FsOp;
 
 struct Entry {
     bool dir = false;
-    mode_t mode = 0;
+    FileMode mode = 0;
     std::string bytes;
     bool operator==(const Entry&) const = default;
 };
@@ -55,7 +56,7 @@ State ReadState(const std::string& root) {
     for (auto& e : fs::recursive_directory_iterator(root)) {
         struct stat st {};
         if (::lstat(e.path().c_str(), &st) != 0) ADD_FAILURE() << e.path();
-        Entry entry{S_ISDIR(st.st_mode), st.st_mode & 07777, ""};
+        Entry entry{S_ISDIR(st.st_mode), FileMode(st.st_mode & 07777), ""};
         if (S_ISREG(st.st_mode) && RealFileSystem().ReadFile(e.path().string(), entry.bytes) != 0)
             ADD_FAILURE() << "cannot read " << e.path();
         if (S_ISLNK(st.st_mode)) entry.bytes = "link to " + fs::read_symlink(e.path()).string();
@@ -449,7 +450,7 @@ TEST_F(FaultTest, LinkSwappedInAtEveryStepNeverReachesOutside) {
     test::WriteBytes(secret, "root only");
     ::chmod(secret.c_str(), 0600);
     const bool root = ::geteuid() == 0;
-    const uid_t boardOwner = root ? 4242 : ::geteuid();
+    const AccountId boardOwner = root ? 4242 : ::geteuid();
     auto prepare = [&] {
         WriteBoardBefore();
         if (!root) return;

@@ -14,6 +14,7 @@
 #include "common/TempBoard.h"
 #include "store/SafeWrite.h"
 #include "store/Settings.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 using namespace solne;
 using solne::test::TempDir;

@@ -31,6 +31,7 @@
 #include "store/Load.h"
 #include "store/SafeWrite.h"
 #include "store/Save.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 namespace solne {
 namespace {
@@ -62,7 +63,7 @@ std::string Names(const std::vector<JournalFinding>& found) {
 }
 
 // Runs `body` in a child process as another account; returns its exit code.
-int RunAs(uid_t uid, gid_t gid, const std::function<int()>& body) {
+int RunAs(AccountId uid, GroupId gid, const std::function<int()>& body) {
     pid_t pid = ::fork();
     if (pid == 0) {
         if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(99);
@@ -241,8 +242,8 @@ TEST_F(JournalTest, OddFilesUnderAJournalsNameBlockNothing) {
 // trusted with its journal (needs a real account to know its groups).
 TEST_F(JournalTest, PlantedByAnAccountThatCannotWriteTheFileIsIgnored) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to play a second account";
-    const uid_t member = 4401;
-    const gid_t board = 4400;
+    const AccountId member = 4401;
+    const GroupId board = 4400;
     Make();
     ASSERT_EQ(::chown(dir.path().c_str(), 0, board), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 01775), 0);
@@ -304,7 +305,7 @@ TEST_F(JournalTest, PlantedByAnAccountThatCannotWriteTheFileIsIgnored) {
 // loads and saves: the root-only bytes never show and never land in a file.
 TEST_F(JournalTest, JournalFlippedBetweenFileAndLinkNeverReadsOutside) {
     const bool root = ::geteuid() == 0;
-    const uid_t owner = 4242;
+    const AccountId owner = 4242;
     test::TempDir outside;
     // Root-only files that would load as the files they are swapped in for.
     const std::string secrets[] = {outside / "users", outside / "lines"};
@@ -378,7 +379,7 @@ TEST_F(JournalTest, StaleTemporaryFilesOfOtherAccountsStay) {
     const std::string d = std::to_string(dead);
     struct Temp {
         std::string name;
-        uid_t owner;
+        AccountId owner;
         bool goes;
     };
     const std::vector<Temp> temps = {{".u01.txt.solne-" + d + "-1.tmp", 0, true},

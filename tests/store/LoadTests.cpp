@@ -11,6 +11,7 @@
 #include "common/FaultyFileSystem.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 using namespace solne;
 using solne::test::BoardFiles;

@@ -34,6 +34,7 @@
 #include "store/Load.h"
 #include "store/SafeWrite.h"
 #include "store/Save.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 namespace solne {
 namespace {
@@ -401,7 +402,7 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
 
 // Runs `body` in a child process as another account of group `gid`;
 // returns its exit code.
-int RunAs(uid_t uid, gid_t gid, const std::function<int()>& body) {
+int RunAs(AccountId uid, GroupId gid, const std::function<int()>& body) {
     pid_t pid = ::fork();
     if (pid == 0) {
         if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(99);
@@ -417,8 +418,8 @@ int RunAs(uid_t uid, gid_t gid, const std::function<int()>& body) {
 // the per-user files stay writable for the group.
 TEST_F(SaveTest, GroupSharedBoardStaysWritableForEveryMember) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to play two accounts of a group";
-    const uid_t owner = 4301, member = 4302;
-    const gid_t group = 4300;
+    const AccountId owner = 4301, member = 4302;
+    const GroupId group = 4300;
     Make(SampleBoard());
     for (auto& e : fs::recursive_directory_iterator(dir.path())) {
         ASSERT_EQ(::chown(e.path().c_str(), owner, group), 0);
@@ -427,7 +428,7 @@ TEST_F(SaveTest, GroupSharedBoardStaysWritableForEveryMember) {
     ASSERT_EQ(::chown(dir.path().c_str(), owner, group), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 02775), 0);
 
-    for (uid_t who : {owner, member, owner, member}) {
+    for (AccountId who : {owner, member, owner, member}) {
         SCOPED_TRACE("account " + std::to_string(who));
         const int code = RunAs(who, group, [&] {
             LoadedBoard b;
@@ -457,7 +458,7 @@ TEST_F(SaveTest, GroupSharedBoardStaysWritableForEveryMember) {
 // elsewhere. That file keeps its bytes, mode and owner.
 TEST_F(SaveTest, SecondAccountRacingTheSaveReachesNothingOutside) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a second account";
-    const uid_t attacker = 4242;
+    const AccountId attacker = 4242;
     test::TempDir outside;
     const std::string secret = outside / "secret";
     test::WriteBytes(secret, "root only");

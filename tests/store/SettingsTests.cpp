@@ -10,6 +10,7 @@
 #include "common/TempBoard.h"
 #include "store/Settings.h"
 #include "store/SettingsPlace.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
 using namespace solne;
 using solne::test::BoardFiles;
@@ -307,6 +308,7 @@ TEST(Locate, SettingsFileFromWindowsIsReadAndReplaced) {
     Locate l({dir / "ボード"});
     LocateOutcome r = l.Run(ini);
     EXPECT_EQ(l.messages.size(), 1u);
+    EXPECT_EQ(l.writeError, "");
     EXPECT_EQ(Read(ini), dir / "ボード");
     EXPECT_EQ(r.paths.InstalledPath, dir / "ボード");
 }

@@ -1,6 +1,6 @@
 // POSIX calls the store's tests make, for the Windows build of the tests
-// (included into every test source there by CMake). They let the test files
-// compile unchanged; the tests that depend on what only POSIX has (owners,
+// (included by the test sources that make them; nothing on other platforms).
+// They let the test files compile unchanged; the tests that depend on what only POSIX has (owners,
 // symbolic links, fifos, fork and kill, permission bits beyond read-only,
 // the umask) are left out on Windows by the list in tests/win32/test_main.cpp,
 // so these stand-ins only fail.
@@ -28,6 +28,9 @@ __declspec(dllimport) int __stdcall SetFileAttributesW(const wchar_t*, unsigned 
 __declspec(dllimport) int __stdcall DeleteFileW(const wchar_t*);
 }
 
+#ifndef EDQUOT
+#define EDQUOT 122  // no disk quotas on Windows; the number Linux uses
+#endif
 #define S_ISLNK(m) 0
 // No one is root in the POSIX sense: the tests that need root skip
 // themselves (and are on the list in tests/win32/test_main.cpp).
