@@ -490,7 +490,7 @@ namespace {
 // already gone; SIGPIPE is left at its default, as in a shell pipeline.
 RunResult RunIntoClosedPipe(const std::vector<std::string>& args) {
     TempDir io;
-    int fds[2];
+    int fds[2] = {-1, -1};
     EXPECT_EQ(pipe(fds), 0);
     close(fds[0]);
     const std::string errPath = io / "err";

@@ -507,6 +507,28 @@ FolderState AsReadWithLinks(const FolderState& raw) {
     return s;
 }
 
+// Every file of `now` holds the bytes it had in `oldState` or has in
+// `newState`, and no file both keep is gone. A temporary file of the save
+// (no journal) may lie beside them where `temporariesAllowed`.
+void ExpectEveryFileOldOrNew(const FolderState& now, const FolderState& oldState, const FolderState& newState,
+                             bool temporariesAllowed) {
+    for (auto& [path, e] : now) {
+        auto was = oldState.find(path), will = newState.find(path);
+        if (temporariesAllowed && was == oldState.end() && will == newState.end()) {
+            EXPECT_TRUE(IsTemporary(path) && !IsJournal(path)) << path << " is no board file";
+            continue;
+        }
+        EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
+                    (will != newState.end() && will->second.bytes == e.bytes))
+            << path << " is neither old nor new";
+    }
+    for (auto& [path, e] : oldState) {
+        if (newState.contains(path)) {
+            EXPECT_TRUE(now.contains(path)) << path << " is gone";
+        }
+    }
+}
+
 int JournalsIn(const FolderState& s) {
     int n = 0;
     for (auto& [path, e] : s) n += IsJournal(path);
@@ -599,21 +621,7 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
         const FolderState raw = ReadFolderState(board);
         interruptedRewrites += JournalsIn(raw);
         const FolderState now = AsReadWithLinks(raw);
-        for (auto& [path, e] : now) {
-            auto was = oldState.find(path), will = newState.find(path);
-            if (was == oldState.end() && will == newState.end()) {
-                EXPECT_TRUE(IsTemporary(path) && !IsJournal(path)) << path << " is no board file";
-                continue;
-            }
-            EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
-                        (will != newState.end() && will->second.bytes == e.bytes))
-                << path << " is neither old nor new";
-        }
-        for (auto& [path, e] : oldState) {
-            if (newState.contains(path)) {
-                EXPECT_TRUE(now.contains(path)) << path << " is gone";
-            }
-        }
+        ExpectEveryFileOldOrNew(now, oldState, newState, /*temporariesAllowed=*/true);
 
         // Saving again completes the board, rolls back a rewrite cut
         // short, and removes the temporary files the killed save left.
@@ -763,17 +771,7 @@ TEST(FullDiskTest, SaveOnAFullTmpfsLeavesOldOrNewFiles) {
         auto err = LoadBoard(RealFileSystem(), BoardPaths::For(board), loaded);
         EXPECT_FALSE(err.has_value()) << err->ToString();
         const FolderState now = AsReadWithLinks(ReadFolderState(board));
-        for (auto& [path, e] : now) {
-            auto was = oldState.find(path), will = newState.find(path);
-            EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
-                        (will != newState.end() && will->second.bytes == e.bytes))
-                << path << " is neither old nor new";
-        }
-        for (auto& [path, e] : oldState) {
-            if (newState.contains(path)) {
-                EXPECT_TRUE(now.contains(path)) << path << " is gone";
-            }
-        }
+        ExpectEveryFileOldOrNew(now, oldState, newState, /*temporariesAllowed=*/false);
         fs::remove(filler);
         SaveReport again = SaveBoard(RealFileSystem(), BoardPaths::For(board), users, edited.Groups);
         EXPECT_TRUE(again.ok()) << Describe(again);
