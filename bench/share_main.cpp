@@ -49,7 +49,7 @@ void Save(const BoardPaths& paths, LoadedBoard& board) {
     const SaveReport report = SaveBoard(RealFileSystem(), paths, board.Users, board.Groups);
     if (report.ok()) return;
     std::string text = report.refused ? "the save refused a value" : "the save failed:";
-    for (const SaveFailure& f : report.failures) text += "\n  " + f.ToString();
+    for (const Failure& f : report.failures) text += "\n  " + f.ToString();
     throw std::runtime_error(text);
 }
 

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/RunAs.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
 #include "store/Save.h"
@@ -37,15 +38,7 @@ Account BoardAccount() {
 }
 
 int RunAs(const Account& who, int (*body)(void*), void* arg) {
-    pid_t pid = ::fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        if (::setgroups(1, &who.gid) != 0 || ::setgid(who.gid) != 0 || ::setuid(who.uid) != 0) ::_exit(99);
-        ::_exit(body(arg));
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunAs(who.uid, who.gid, [&] { return body(arg); });
 }
 
 namespace {

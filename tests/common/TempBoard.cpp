@@ -70,7 +70,10 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-std::string MemoryScratchParent() { return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ""; }
+std::string MemoryScratchParent() {
+    if (const char* chosen = std::getenv("SOLNE_SCRATCH_DIR"); chosen && *chosen) return chosen;
+    return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+}
 
 std::string Sjis(std::string_view utf8) {
     std::string out;
@@ -118,6 +121,18 @@ std::string SjisLines(const std::vector<std::string>& lines) {
     std::string text;
     for (auto& l : lines) text += l + "\r\n";
     return Sjis(text);
+}
+
+BoardFiles FiveUsers() {
+    BoardFiles b;
+    b.userLines = {"u01,p1,1", "u02,p2,1", "u03,p3,2", "u04,p4,2", "u05,p5,0"};
+    b.groupLines = {"1,総務部", "2,営業部"};
+    b.perUser = {{"u01", {"username=田中", "status=1", "plan=会議"}},
+                 {"u02", {"username=鈴木", "status=0", "plan="}},
+                 {"u03", {"username=高橋", "status=0", "plan="}},
+                 {"u04", {"username=渡辺", "status=2", "plan=出張"}},
+                 {"u05", {"username=伊藤", "status=0", "plan="}}};
+    return b;
 }
 
 void WriteBoard(const std::string& folder, const BoardFiles& board) {

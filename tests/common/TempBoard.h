@@ -28,7 +28,8 @@ private:
 
 // A parent for scratch folders that live in memory (/dev/shm) when the
 // machine has one, else "" (the system's temporary folder): for runs that
-// write many files and are not about the disk.
+// write many files and are not about the disk. SOLNE_SCRATCH_DIR names
+// another place.
 std::string MemoryScratchParent();
 
 // UTF-8 text to code page 932 bytes (aborts the test program on failure).
@@ -51,6 +52,10 @@ struct BoardFiles {
     std::vector<std::pair<std::string, std::vector<std::string>>> perUser;
 };
 void WriteBoard(const std::string& folder, const BoardFiles& board);
+
+// Five users in two groups, one without a group: the board of the window's
+// tests.
+BoardFiles FiveUsers();
 
 // Joins lines with CR LF after each, then converts to code page 932.
 std::string SjisLines(const std::vector<std::string>& lines);

@@ -27,19 +27,6 @@ protected:
         WriteBytes(Ini(), "[Script]\r\nInstalledPath=" + folder + "\r\n");
     }
 
-    // Five users in two groups, one without a group.
-    static BoardFiles FiveUsers() {
-        BoardFiles b;
-        b.userLines = {"u01,p1,1", "u02,p2,1", "u03,p3,2", "u04,p4,2", "u05,p5,0"};
-        b.groupLines = {"1,総務部", "2,営業部"};
-        b.perUser = {{"u01", {"username=田中", "status=1", "plan=会議"}},
-                     {"u02", {"username=鈴木", "status=0", "plan="}},
-                     {"u03", {"username=高橋", "status=0", "plan="}},
-                     {"u04", {"username=渡辺", "status=2", "plan=出張"}},
-                     {"u05", {"username=伊藤", "status=0", "plan="}}};
-        return b;
-    }
-
     // Writes the board and a settings file naming it, then starts the window.
     StartResult Start(const BoardFiles& board) {
         WriteBoard(Board(), board);

@@ -71,7 +71,10 @@ protected:
     void ExpectPrompts(int count) {
         ASSERT_EQ(int(dialogs.boxes.size()), count);
         for (const ShownBox& box : dialogs.boxes) {
-            EXPECT_EQ(box.text, kFolderPromptMessage);
+            EXPECT_EQ(box.text,
+                      "ユーザー情報ファイルが見つかりませんでした。\r\n\r\n"
+                      "[OK]ボタンを押すことでフォルダの指定画面が表示されます。\r\n"
+                      "行き先掲示板システムがインストールされているフォルダを指定してください。");
             EXPECT_EQ(box.icon, MsgIcon::Warning);
             EXPECT_EQ(box.buttons, MsgButtons::Ok);
             EXPECT_EQ(box.caption, "ソルネ");
@@ -92,7 +95,8 @@ TEST_F(FolderPromptTest, NoSettingsFileAsksOnceAndStoresTheFolder) {
 
 TEST_F(FolderPromptTest, OneDataFileMissingAsksAsIfNothingWereSet) {
     WriteBoard(Board(), FiveUsers());
-    WriteBytes(dir / "half/user.txt", Sjis("x,y,0\r\n"));  // no group.txt
+    WriteBytes(dir / "half/user.txt", Sjis("x,y,0\r\n"));
+    std::filesystem::create_directories(dir / "half/group.txt");  // a folder does not count
     WriteIni(dir / "half");
     dialogs.folders = {Board()};
     ASSERT_EQ(Open(), StartResult::Ready);
@@ -100,12 +104,12 @@ TEST_F(FolderPromptTest, OneDataFileMissingAsksAsIfNothingWereSet) {
     EXPECT_EQ(ReadBytes(Ini()), "[Script]\r\nInstalledPath=" + Board() + "\r\n");
 }
 
-TEST_F(FolderPromptTest, WrongFolderThenRightOneAsksTwiceAndStoresTheSecond) {
+TEST_F(FolderPromptTest, WrongFolderThenRightOneAsksAgainAndStoresTheRightOne) {
     WriteBoard(Board(), FiveUsers());
     WriteBytes(dir / "other/memo.txt", "x");
-    dialogs.folders = {dir / "other", Board()};
+    dialogs.folders = {dir / "other", std::string(), Board()};  // an empty answer asks again too
     ASSERT_EQ(Open(), StartResult::Ready);
-    ExpectPrompts(2);
+    ExpectPrompts(3);
     EXPECT_EQ(ReadBytes(Ini()), "[Script]\r\nInstalledPath=" + Board() + "\r\n");
 }
 

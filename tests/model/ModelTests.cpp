@@ -1,6 +1,10 @@
-// The window's logic on the fake toolkit against the reference model: tens of
-// thousands of random steps (clicks, typing, the ten buttons, closing and
-// reopening, random answers), compared after every step.
+// The window's handlers checked against a second reading of the rules: the
+// reference model (Model.h) is written from the description of the editor's
+// behaviour, not from frmMain, and runs beside the window logic on the fake
+// toolkit through random steps (clicks, typing, the ten buttons, closing and
+// reopening, random answers), compared after every step. A difference means
+// one of the two readings is wrong. The model stays small: the rules and no
+// more; each handler's details are tested in tests/form.
 // SOLNE_MODEL_STEPS=N sets the steps per run, SOLNE_MODEL_ROUNDS=R the runs
 // per board, SOLNE_MODEL_SEED=S the first seed; a failure prints the seed
 // and the last actions.

@@ -32,15 +32,7 @@ protected:
     std::unique_ptr<QtMainWindow> w;
 
     void SetUp() override {
-        BoardFiles b;
-        b.userLines = {"u01,p1,1", "u02,p2,1", "u03,p3,2", "u04,p4,2", "u05,p5,0"};
-        b.groupLines = {"1,総務部", "2,営業部"};
-        b.perUser = {{"u01", {"username=田中", "status=1", "plan=会議"}},
-                     {"u02", {"username=鈴木", "status=0", "plan="}},
-                     {"u03", {"username=高橋", "status=0", "plan="}},
-                     {"u04", {"username=渡辺", "status=2", "plan=出張"}},
-                     {"u05", {"username=伊藤", "status=0", "plan="}}};
-        WriteBoard(dir / "board", b);
+        WriteBoard(dir / "board", FiveUsers());
         WriteBytes(dir / "setup.ini", "[Script]\r\nInstalledPath=" + (dir / "board") + "\r\n");
         w = std::make_unique<QtMainWindow>(dialogs, dir / "setup.ini");
         ASSERT_EQ(w->Form().Start(), StartResult::Ready);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "common/BoardRace.h"
+#include "common/SaveReports.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
 #include "store/Save.h"
@@ -22,19 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::Account;
 using test::BoardAccount;
+using test::Describe;
+using test::Reported;
 using test::SjisLines;
-
-std::string Describe(const SaveReport& r) {
-    std::string out;
-    for (auto& f : r.failures) out += f.ToString() + "\n";
-    return out;
-}
-
-bool Reported(const SaveReport& r, const std::string& file, int err) {
-    for (auto& f : r.failures)
-        if (f.file == file && f.Reason() == ErrorText(err)) return true;
-    return false;
-}
 
 struct stat StatOf(const std::string& path) {
     struct stat st {};
@@ -103,7 +94,7 @@ TEST_F(SharedBoardTest, PerUserFolderSwappedAfterTheLoadIsNotEntered) {
     Plant(dir / "user", outside.path(), acct.uid);
 
     SaveReport r = Save();
-    EXPECT_TRUE(Reported(r, paths.UserFolder(), kForeignLink)) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.UserFolder(), "", ErrorText(kForeignLink))) << Describe(r);
     EXPECT_EQ(test::ListNames(outside.path()), (std::vector<std::string>{"notes.txt", "stray.txt"}));
     EXPECT_EQ(test::ReadBytes(outside / "stray.txt"), "root's own");
     EXPECT_EQ(test::ReadBytes(paths.UserFilePath), test::SjisLines({"u1,pw,1", "u2,pw,1", "u3,pw,1"}));
@@ -114,7 +105,7 @@ TEST_F(SharedBoardTest, PerUserFolderSwappedAfterTheLoadIsNotEntered) {
     ::chown((dir / "user").c_str(), acct.uid, acct.gid);
     test::WriteBytes(dir / "user/stray.txt", "kept");
     r = Save();
-    EXPECT_TRUE(Reported(r, paths.UserFolder(), kFolderReplaced)) << Describe(r);
+    EXPECT_TRUE(Reported(r, paths.UserFolder(), "", ErrorText(kFolderReplaced))) << Describe(r);
     EXPECT_EQ(test::ListNames(dir / "user"), std::vector<std::string>{"stray.txt"});
     EXPECT_EQ(test::ListNames(dir / "user.old"), (std::vector<std::string>{"u1.txt", "u2.txt", "u3.txt"}));
 }
@@ -150,7 +141,7 @@ TEST_F(SharedBoardTest, LinksInTheBoardLeadRootNowhere) {
         EXPECT_EQ(err->ToString(), link + ": " + ErrorText(c.err));
 
         SaveReport r = Save();
-        EXPECT_TRUE(Reported(r, link, c.err)) << Describe(r);
+        EXPECT_TRUE(Reported(r, link, "", ErrorText(c.err))) << Describe(r);
         EXPECT_EQ(test::ReadBytes(dir / "board.cgi"), cgi);
         EXPECT_EQ(test::ReadBytes(paths.GroupFilePath), test::SjisLines({"1,営業"}));
         EXPECT_TRUE(test::ReadBytes(paths.UserFilePath).starts_with("u1,pw,1"));

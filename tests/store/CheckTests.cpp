@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Define/FileSystem.h"
+#include "common/FolderState.h"
 #include "common/TempBoard.h"
 #include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
 
@@ -79,24 +80,10 @@ RunResult RunCheck(const std::vector<std::string>& args) {
 #endif
 }
 
-// Every entry under a folder with its kind, permission bits and bytes, to
-// prove that the checker changed nothing.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> snap;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        struct stat st {};
-        lstat(e.path().c_str(), &st);
-#ifdef _WIN32
-        std::string value = std::to_string(st.st_mode) + ":" +
-                            std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
-#else
-        std::string value = std::to_string(st.st_mode) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-                            std::to_string(st.st_mtim.tv_nsec);
-#endif
-        if (S_ISREG(st.st_mode)) value += ":" + ReadBytes(e.path().string());
-        snap[fs::relative(e.path(), folder).string()] = value;
-    }
-    return snap;
+// Every entry under a folder with its kind, permission bits, bytes and time
+// of the last write, to prove that the checker changed nothing.
+solne::test::FolderState Snapshot(const std::string& folder) {
+    return solne::test::ReadFolderState(folder, /*withTimes=*/true);
 }
 
 bool HasLine(const RunResult& r, const std::string& prefix, const std::string& token) {
@@ -504,7 +491,7 @@ namespace {
 // already gone; SIGPIPE is left at its default, as in a shell pipeline.
 RunResult RunIntoClosedPipe(const std::vector<std::string>& args) {
     TempDir io;
-    int fds[2];
+    int fds[2] = {-1, -1};
     EXPECT_EQ(pipe(fds), 0);
     close(fds[0]);
     const std::string errPath = io / "err";

@@ -27,6 +27,8 @@
 
 #include "Define/FileSystem.h"
 #include "common/FaultyFileSystem.h"
+#include "common/FolderState.h"
+#include "common/SaveReports.h"
 #include "common/TempBoard.h"
 #include "store/Journal.h"
 #include "store/Load.h"
@@ -39,32 +41,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::FaultyFileSystem;
+using test::Describe;
+using test::FolderState;
 using test::FsOp;
+using test::MemoryScratchParent;
+using test::ReadFolderState;
+using test::TempDir;
 
 // ------------------------------------------------------------ board state
-
-struct Entry {
-    bool dir = false;
-    FileMode mode = 0;
-    std::string bytes;
-    bool operator==(const Entry&) const = default;
-};
-using State = std::map<std::string, Entry>;  // by path relative to the board folder
-
-State ReadState(const std::string& root) {
-    State out;
-    for (auto& e : fs::recursive_directory_iterator(root)) {
-        struct stat st {};
-        if (::lstat(e.path().c_str(), &st) != 0) ADD_FAILURE() << e.path();
-        Entry entry{S_ISDIR(st.st_mode), FileMode(st.st_mode & 07777), ""};
-        if (S_ISREG(st.st_mode) && RealFileSystem().ReadFile(e.path().string(), entry.bytes) != 0)
-            ADD_FAILURE() << "cannot read " << e.path();
-        if (S_ISLNK(st.st_mode)) entry.bytes = "link to " + fs::read_symlink(e.path()).string();
-        out[fs::relative(e.path(), root).string()] = entry;
-    }
-    return out;
-}
-
 
 // The names the save gives its temporary files: a dot, then ".solne-".
 bool IsTemporary(const std::string& path) {
@@ -74,7 +58,7 @@ bool IsTemporary(const std::string& path) {
 
 bool IsJournal(const std::string& path) { return IsTemporary(path) && path.ends_with(".solne-journal"); }
 
-std::vector<std::string> TemporaryFiles(const State& state) {
+std::vector<std::string> TemporaryFiles(const FolderState& state) {
     std::vector<std::string> out;
     for (auto& [path, e] : state)
         if (path.find(".solne-") != std::string::npos && !IsJournal(path)) out.push_back(path);
@@ -83,7 +67,7 @@ std::vector<std::string> TemporaryFiles(const State& state) {
 
 // The board as the loader reads it: a file whose rewrite was interrupted
 // reads as the old content its journal ".NAME.solne-journal" keeps.
-State AsRead(State s) {
+FolderState AsRead(FolderState s) {
     std::vector<std::string> journals;
     for (auto& [path, e] : s)
         if (IsJournal(path)) journals.push_back(path);
@@ -101,43 +85,12 @@ State AsRead(State s) {
     return s;
 }
 
-std::string Describe(const SaveReport& r) {
-    std::string out = r.refused ? "refused\n" : "";
-    for (auto& f : r.failures) out += f.ToString() + "\n";
-    return out;
-}
-
 void ExpectSnapshotOf(const std::string& path, const FileSnapshot& snapshot) {
     FileStat st;
     ASSERT_EQ(RealFileSystem().Stat(path, st), 0) << path;
     EXPECT_EQ(snapshot, SnapshotOf(true, st, test::ReadBytes(path))) << path;
 }
 
-// A folder for the boards of these tests. A failed operation or a killed
-// process leaves the same files on any file system, so the boards live in
-// memory where the machine has /dev/shm: the tests write thousands of files
-// and flush hundreds to disk. SOLNE_SCRATCH_DIR names another place.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string parent = fs::temp_directory_path().string();
-        if (const char* chosen = std::getenv("SOLNE_SCRATCH_DIR")) parent = chosen;
-        else if (fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0) parent = "/dev/shm";
-        std::string tmpl = parent + "/solne-faults-XXXXXX";
-        if (::mkdtemp(tmpl.data())) path_ = tmpl;
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // ------------------------------------------------- a fault at every step
 
@@ -283,7 +236,7 @@ protected:
         return b;
     }
 
-    ScratchDir dir;
+    TempDir dir{MemoryScratchParent()};
     BoardPaths paths;
 };
 
@@ -292,13 +245,13 @@ protected:
 // that write data.
 TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
     WriteBoardBefore();
-    const State before = ReadState(dir.path());
+    const FolderState before = ReadFolderState(dir.path());
     LoadedBoard reference = EditedTables();
     FileSnapshot userSnap = reference.userFile, groupSnap = reference.groupFile;
     FaultyFileSystem counting;
     SaveReport r = SaveBoard(counting, paths, reference.Users, reference.Groups, &userSnap, &groupSnap);
     ASSERT_TRUE(r.ok()) << Describe(r);
-    const State intended = ReadState(dir.path());
+    const FolderState intended = ReadFolderState(dir.path());
     const std::vector<FaultyFileSystem::Call> operations = counting.calls();
     ASSERT_NE(intended, before);
     if (std::getenv("SOLNE_FAULTS_LIST"))  // to see which operation k is
@@ -343,7 +296,7 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
                              RenamedOnto(faulty.calls(), k - 1, failed.path)) ||
                             MayGoUnreported(faulty.calls(), k, dir.path()))
                     << "unreported";
-                EXPECT_EQ(ReadState(dir.path()), intended);
+                EXPECT_EQ(ReadFolderState(dir.path()), intended);
                 for (auto [path, snap] : {std::pair{paths.UserFilePath, userSnap}, {paths.GroupFilePath, groupSnap}}) {
                     std::string bytes = test::ReadBytes(path);
                     EXPECT_EQ(snap.size, int64_t(bytes.size())) << path;
@@ -367,8 +320,8 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
 
             // Every file whole: as before or as intended, never gone when
             // both keep it (a file with a journal reads as its journal).
-            const State raw = ReadState(dir.path());
-            const State now = AsRead(raw);
+            const FolderState raw = ReadFolderState(dir.path());
+            const FolderState now = AsRead(raw);
             for (auto& [path, e] : now) {
                 auto was = before.find(path), will = intended.find(path);
                 bool bytesOk = (was != before.end() && was->second.bytes == e.bytes) ||
@@ -391,7 +344,7 @@ TEST_F(FaultTest, FaultAtEveryStepIsReportedAndLeavesWholeFiles) {
             // A second save with nothing failing completes the board.
             SaveReport again = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, &userSnap, &groupSnap);
             EXPECT_TRUE(again.ok()) << Describe(again);
-            EXPECT_EQ(ReadState(dir.path()), intended);
+            EXPECT_EQ(ReadFolderState(dir.path()), intended);
             ExpectSnapshotOf(paths.UserFilePath, userSnap);
             ExpectSnapshotOf(paths.GroupFilePath, groupSnap);
         }
@@ -444,7 +397,7 @@ TEST_F(FaultTest, InPlaceRewriteThatCannotBeUndoneKeepsItsJournal) {
 // becomes it. Running as root (the editor may), the board belongs to
 // another account, so the save gives files away with fchown.
 TEST_F(FaultTest, LinkSwappedInAtEveryStepNeverReachesOutside) {
-    ScratchDir outside;
+    TempDir outside{MemoryScratchParent()};
     ASSERT_FALSE(outside.path().empty());
     const std::string secret = outside / "secret";
     test::WriteBytes(secret, "root only");
@@ -548,14 +501,36 @@ std::string LinkedFile(const std::string& path) {
 
 // The board as the loader reads it, second names included: a second name
 // of a file with a journal reads as that file.
-State AsReadWithLinks(const State& raw) {
-    State s = AsRead(raw);
+FolderState AsReadWithLinks(const FolderState& raw) {
+    FolderState s = AsRead(raw);
     for (auto& [path, e] : s)
         if (path.starts_with("links/") && s.contains(LinkedFile(path))) e.bytes = s.at(LinkedFile(path)).bytes;
     return s;
 }
 
-int JournalsIn(const State& s) {
+// Every file of `now` holds the bytes it had in `oldState` or has in
+// `newState`, and no file both keep is gone. A temporary file of the save
+// (no journal) may lie beside them where `temporariesAllowed`.
+void ExpectEveryFileOldOrNew(const FolderState& now, const FolderState& oldState, const FolderState& newState,
+                             bool temporariesAllowed) {
+    for (auto& [path, e] : now) {
+        auto was = oldState.find(path), will = newState.find(path);
+        if (temporariesAllowed && was == oldState.end() && will == newState.end()) {
+            EXPECT_TRUE(IsTemporary(path) && !IsJournal(path)) << path << " is no board file";
+            continue;
+        }
+        EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
+                    (will != newState.end() && will->second.bytes == e.bytes))
+            << path << " is neither old nor new";
+    }
+    for (auto& [path, e] : oldState) {
+        if (newState.contains(path)) {
+            EXPECT_TRUE(now.contains(path)) << path << " is gone";
+        }
+    }
+}
+
+int JournalsIn(const FolderState& s) {
     int n = 0;
     for (auto& [path, e] : s) n += IsJournal(path);
     return n;
@@ -578,12 +553,12 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
     std::mt19937_64 rng(seed);
     const auto started = std::chrono::steady_clock::now();
 
-    ScratchDir root;
+    TempDir root{MemoryScratchParent()};
     ASSERT_FALSE(root.path().empty()) << "no folder for the boards";
     const std::string pristine = root / "pristine", board = root / "board", reference = root / "reference";
     WriteLargeBoard(pristine, users);
     AddHardLinks(pristine);
-    const State oldState = ReadState(pristine);
+    const FolderState oldState = ReadFolderState(pristine);
     LoadedBoard edited;
     auto err = LoadBoard(RealFileSystem(), BoardPaths::For(pristine), edited);
     ASSERT_FALSE(err.has_value()) << err->ToString();
@@ -601,7 +576,7 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
         return std::chrono::duration_cast<std::chrono::microseconds>(took);
     };
     const std::chrono::microseconds saveTime = std::min(timeSave(), timeSave());
-    const State newState = ReadState(reference);
+    const FolderState newState = ReadFolderState(reference);
     ASSERT_NE(oldState, newState);
 
     const BoardPaths boardPaths = BoardPaths::For(board);
@@ -644,31 +619,17 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
         LoadedBoard loaded;
         auto loadErr = LoadBoard(RealFileSystem(), boardPaths, loaded);
         EXPECT_FALSE(loadErr.has_value()) << loadErr->ToString();
-        const State raw = ReadState(board);
+        const FolderState raw = ReadFolderState(board);
         interruptedRewrites += JournalsIn(raw);
-        const State now = AsReadWithLinks(raw);
-        for (auto& [path, e] : now) {
-            auto was = oldState.find(path), will = newState.find(path);
-            if (was == oldState.end() && will == newState.end()) {
-                EXPECT_TRUE(IsTemporary(path) && !IsJournal(path)) << path << " is no board file";
-                continue;
-            }
-            EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
-                        (will != newState.end() && will->second.bytes == e.bytes))
-                << path << " is neither old nor new";
-        }
-        for (auto& [path, e] : oldState) {
-            if (newState.contains(path)) {
-                EXPECT_TRUE(now.contains(path)) << path << " is gone";
-            }
-        }
+        const FolderState now = AsReadWithLinks(raw);
+        ExpectEveryFileOldOrNew(now, oldState, newState, /*temporariesAllowed=*/true);
 
         // Saving again completes the board, rolls back a rewrite cut
         // short, and removes the temporary files the killed save left.
         UserTable again = edited.Users;
         SaveReport r = SaveBoard(RealFileSystem(), boardPaths, again, edited.Groups);
         EXPECT_TRUE(r.ok()) << Describe(r);
-        EXPECT_EQ(ReadState(board), newState);
+        EXPECT_EQ(ReadFolderState(board), newState);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("crash test: %d users, save %.1f ms, %d kills (%d mid-save, %d in a rewrite in place), seed %llu, "
@@ -682,7 +643,7 @@ TEST(CrashTest, SaveKilledAtRandomMomentsLeavesOldOrNewFiles) {
 // when one is left) as the old or the new content, never shorter, never
 // mixed; the next write rolls back and completes.
 TEST(CrashTest, RewriteInPlaceKilledReadsOldOrNew) {
-    ScratchDir root;
+    TempDir root{MemoryScratchParent()};
     ASSERT_FALSE(root.path().empty());
     const std::string file = root / "user.txt";
     std::string oldContent, newContent;
@@ -763,7 +724,7 @@ TEST(CrashTest, RewriteInPlaceKilledReadsOldOrNew) {
 // file reads old or new, and once room is made a save completes.
 TEST(FullDiskTest, SaveOnAFullTmpfsLeavesOldOrNewFiles) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
-    ScratchDir mountPoint, store;
+    TempDir mountPoint{MemoryScratchParent()}, store(MemoryScratchParent());
     ASSERT_FALSE(mountPoint.path().empty() || store.path().empty());
     if (::mount("solne-test", mountPoint.path().c_str(), "tmpfs", 0, "size=8m") != 0)
         GTEST_SKIP() << "mounting a tmpfs was refused here: " << std::strerror(errno);
@@ -775,14 +736,14 @@ TEST(FullDiskTest, SaveOnAFullTmpfsLeavesOldOrNewFiles) {
     const std::string pristine = store / "pristine", board = mountPoint / "board";
     WriteLargeBoard(pristine, 600);
     AddHardLinks(pristine);
-    const State oldState = ReadState(pristine);
+    const FolderState oldState = ReadFolderState(pristine);
     LoadedBoard edited;
     ASSERT_FALSE(LoadBoard(RealFileSystem(), BoardPaths::For(pristine), edited).has_value());
     EditEverything(edited);
     CopyBoard(pristine, store / "reference");
     UserTable copy = edited.Users;
     ASSERT_TRUE(SaveBoard(RealFileSystem(), BoardPaths::For(store / "reference"), copy, edited.Groups).ok());
-    const State newState = ReadState(store / "reference");
+    const FolderState newState = ReadFolderState(store / "reference");
 
     int failedSaves = 0;
     for (int run = 0; run < 5; ++run) {
@@ -810,22 +771,12 @@ TEST(FullDiskTest, SaveOnAFullTmpfsLeavesOldOrNewFiles) {
         LoadedBoard loaded;
         auto err = LoadBoard(RealFileSystem(), BoardPaths::For(board), loaded);
         EXPECT_FALSE(err.has_value()) << err->ToString();
-        const State now = AsReadWithLinks(ReadState(board));
-        for (auto& [path, e] : now) {
-            auto was = oldState.find(path), will = newState.find(path);
-            EXPECT_TRUE((was != oldState.end() && was->second.bytes == e.bytes) ||
-                        (will != newState.end() && will->second.bytes == e.bytes))
-                << path << " is neither old nor new";
-        }
-        for (auto& [path, e] : oldState) {
-            if (newState.contains(path)) {
-                EXPECT_TRUE(now.contains(path)) << path << " is gone";
-            }
-        }
+        const FolderState now = AsReadWithLinks(ReadFolderState(board));
+        ExpectEveryFileOldOrNew(now, oldState, newState, /*temporariesAllowed=*/false);
         fs::remove(filler);
         SaveReport again = SaveBoard(RealFileSystem(), BoardPaths::For(board), users, edited.Groups);
         EXPECT_TRUE(again.ok()) << Describe(again);
-        EXPECT_EQ(ReadState(board), newState);
+        EXPECT_EQ(ReadFolderState(board), newState);
     }
     EXPECT_GT(failedSaves, 0) << "the disk was never full enough";
     std::printf("full tmpfs: %d of 5 saves failed, every file old or new\n", failedSaves);

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "common/RunAs.h"
 #include "common/TempBoard.h"
 #include "store/BoardCheck.h"
 #include "store/Journal.h"
@@ -37,6 +38,7 @@ namespace solne {
 namespace {
 
 using test::ReadBytes;
+using test::RunAs;
 using test::SjisLines;
 using test::WriteBytes;
 
@@ -60,18 +62,6 @@ std::string Names(const std::vector<JournalFinding>& found) {
     std::string out;
     for (auto& f : found) out += f.ToString() + "\n";
     return out;
-}
-
-// Runs `body` in a child process as another account; returns its exit code.
-int RunAs(AccountId uid, GroupId gid, const std::function<int()>& body) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(99);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class JournalTest : public ::testing::Test {

@@ -30,6 +30,9 @@
 
 #include "Define/FileSystem.h"
 #include "common/FaultyFileSystem.h"
+#include "common/FolderState.h"
+#include "common/RunAs.h"
+#include "common/SaveReports.h"
 #include "common/TempBoard.h"
 #include "store/Load.h"
 #include "store/SafeWrite.h"
@@ -41,7 +44,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::FaultyFileSystem;
+using test::Describe;
 using test::FsOp;
+using test::Reported;
+using test::RunAs;
 using test::Sjis;
 using test::SjisLines;
 
@@ -59,38 +65,11 @@ struct stat StatOf(const std::string& path) {
     return st;
 }
 
-// Everything in a folder tree: kind, mode, owner and bytes of every entry.
-std::map<std::string, std::string> FolderState(const std::string& root) {
-    std::map<std::string, std::string> out;
-    for (auto& e : fs::recursive_directory_iterator(root)) {
-        std::string rel = fs::relative(e.path(), root).string();
-        struct stat st = StatOf(e.path().string());
-        std::string meta = std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
-        if (S_ISLNK(st.st_mode)) out[rel] = "link " + fs::read_symlink(e.path()).string();
-        else if (S_ISDIR(st.st_mode)) out[rel] = "dir " + meta;
-        else out[rel] = meta + " " + test::ReadBytes(e.path().string());
-    }
-    return out;
-}
-
 std::vector<std::string> TempFilesIn(const std::string& root) {
     std::vector<std::string> out;
     for (auto& e : fs::recursive_directory_iterator(root))
         if (e.path().filename().string().find(".solne-") != std::string::npos) out.push_back(e.path().string());
     return out;
-}
-
-std::string Describe(const SaveReport& r) {
-    std::string out = r.refused ? "refused\n" : "";
-    for (auto& f : r.failures) out += f.ToString() + "\n";
-    return out;
-}
-
-bool Reported(const SaveReport& r, const std::string& file, const std::string& step,
-                const std::string& reason = "") {
-    for (auto& f : r.failures)
-        if (f.file == file && f.step == step && (reason.empty() || f.Reason() == reason)) return true;
-    return false;
 }
 
 class SaveTest : public ::testing::Test {
@@ -219,11 +198,11 @@ TEST_F(SaveTest, LoadSaveLoadKeepsTablesAndSaveSaveKeepsBytes) {
     ExpectSameTables(b, Load());
     EXPECT_EQ(b.Users[2].UserName, "佐藤");  // the part after a second "=" is gone
 
-    auto before = FolderState(dir.path());
+    auto before = test::ReadFolderState(dir.path());
     FaultyFileSystem counting;
     LoadedBoard c = Load();
     ASSERT_TRUE(Save(c, counting).ok());
-    EXPECT_EQ(FolderState(dir.path()), before);
+    EXPECT_EQ(test::ReadFolderState(dir.path()), before);
     EXPECT_EQ(counting.CountOf(FsOp::OpenWrite, "/user/"), 0) << "unchanged per-user files are not rewritten";
     EXPECT_EQ(counting.CountOf(FsOp::Unlink), 0);
 }
@@ -398,19 +377,6 @@ TEST_F(SaveTest, LinksPlantedByAnotherAccountLeadNowhere) {
     b.Users[0].UserName = "山田花子";
     EXPECT_TRUE(Save(b).ok());
     EXPECT_EQ(test::ReadBytes(victim), SjisLines({"username=山田花子", "status=1", "plan=会議"}));
-}
-
-// Runs `body` in a child process as another account of group `gid`;
-// returns its exit code.
-int RunAs(AccountId uid, GroupId gid, const std::function<int()>& body) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(99);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A board shared through a group: its owner and another member save in
@@ -843,7 +809,7 @@ TEST_F(SaveTest, RefusedValueWritesNothingAtAll) {
         LoadedBoard b = Load();
         b.Users[1].UserName = "変更";
         c.change(b);
-        auto before = FolderState(dir.path());
+        auto before = test::ReadFolderState(dir.path());
         std::vector<Failure> check = CheckWritable(b.Users, b.Groups);
         SaveReport r = Save(b);
         EXPECT_TRUE(r.refused) << c.what;
@@ -853,7 +819,7 @@ TEST_F(SaveTest, RefusedValueWritesNothingAtAll) {
         EXPECT_EQ(check[0].ToString(), r.failures[0].ToString());
         EXPECT_EQ(r.failures[0].step, c.field) << c.what;
         EXPECT_NE(r.failures[0].Reason().find(c.character), std::string::npos) << r.failures[0].ToString();
-        EXPECT_EQ(FolderState(dir.path()), before) << c.what;
+        EXPECT_EQ(test::ReadFolderState(dir.path()), before) << c.what;
     }
 }
 
@@ -861,7 +827,7 @@ TEST_F(SaveTest, LastWordBeforeWritingIsAskedOnlyForWritableTables) {
     Make(SampleBoard());
     LoadedBoard b = Load();
     b.Users[0].UserName = "変更";
-    auto before = FolderState(dir.path());
+    auto before = test::ReadFolderState(dir.path());
     int asked = 0;
     SaveReport no = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, nullptr, nullptr, [&] {
         ++asked;
@@ -870,7 +836,7 @@ TEST_F(SaveTest, LastWordBeforeWritingIsAskedOnlyForWritableTables) {
     EXPECT_TRUE(no.cancelled);
     EXPECT_FALSE(no.ok());
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(FolderState(dir.path()), before);
+    EXPECT_EQ(test::ReadFolderState(dir.path()), before);
 
     b.Users[1].UserName = "改行\n";  // refused: the question never comes
     SaveReport refused = SaveBoard(RealFileSystem(), paths, b.Users, b.Groups, nullptr, nullptr, [&] {
@@ -879,7 +845,7 @@ TEST_F(SaveTest, LastWordBeforeWritingIsAskedOnlyForWritableTables) {
     });
     EXPECT_TRUE(refused.refused);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(FolderState(dir.path()), before);
+    EXPECT_EQ(test::ReadFolderState(dir.path()), before);
 }
 
 TEST_F(SaveTest, DataFileThatIsAFolderOrMissingIsSkipped) {
