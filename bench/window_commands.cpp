@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "qt/QtHands.h"
 #include "window_bench.h"
 
 namespace solne::bench {
@@ -19,7 +20,7 @@ void DeleteSelectedUsers(benchmark::State& state) {
         state.PauseTiming();
         window->Form().Users = all;
         window->Form().RefreshUserList();
-        window->lsvUserList->SetSelectedRows(rows);
+        solne::test::List(*window, "lsvUserList")->SetSelectedRows(rows);
         state.ResumeTiming();
         window->Form().cmdUserDelete_Click();
         window->repaint();
@@ -36,8 +37,8 @@ void AssignGroupToAllUsers(benchmark::State& state) {
     int group = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        window->lsvUserList->SetSelectedRows(rows);
-        window->lsvGroupList->SetSelectedRows({group++ % 2});
+        solne::test::List(*window, "lsvUserList")->SetSelectedRows(rows);
+        solne::test::List(*window, "lsvGroupList")->SetSelectedRows({group++ % 2});
         state.ResumeTiming();
         window->Form().cmdGroupSet_Click();
         window->repaint();
@@ -53,8 +54,8 @@ void RenameGroupOfAllUsers(benchmark::State& state) {
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        window->lsvGroupList->SetSelectedRows({0});
-        window->txtGroupName->setText(QStringLiteral("営業%1課").arg(++round));
+        solne::test::List(*window, "lsvGroupList")->SetSelectedRows({0});
+        solne::test::Box(*window, "txtGroupName")->setText(QStringLiteral("営業%1課").arg(++round));
         state.ResumeTiming();
         window->Form().cmdGroupUp_Click();
         window->repaint();
@@ -72,9 +73,9 @@ void AddUserAtEnd(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         window->Form().Users.resize(before);
-        window->txtUserId->setText(QStringLiteral("new01"));
-        window->txtPassWords->setText(QStringLiteral("pw"));
-        window->txtUserName->setText(QStringLiteral("新人 一郎"));
+        solne::test::Box(*window, "txtUserId")->setText(QStringLiteral("new01"));
+        solne::test::Box(*window, "txtPassWords")->setText(QStringLiteral("pw"));
+        solne::test::Box(*window, "txtUserName")->setText(QStringLiteral("新人 一郎"));
         state.ResumeTiming();
         window->Form().cmdUserAdd_Click();
         window->repaint();

@@ -6,6 +6,7 @@
 
 #include "store/Load.h"
 #include "store/Settings.h"
+#include "qt/QtHands.h"
 #include "window_bench.h"
 
 namespace solne::bench {
@@ -17,9 +18,9 @@ void RefreshUserList(benchmark::State& state) {
     auto window = OpenWindow(dialogs);
     for (auto _ : state) {
         window->Form().RefreshUserList();
-        window->lsvUserList->viewport()->repaint();
+        solne::test::List(*window, "lsvUserList")->viewport()->repaint();
     }
-    state.counters["rows"] = window->lsvUserList->RowCount();
+    state.counters["rows"] = solne::test::List(*window, "lsvUserList")->RowCount();
 }
 BENCHMARK(RefreshUserList)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -31,9 +32,9 @@ void RefreshGroupList(benchmark::State& state) {
         window->Form().Groups.push_back({int16_t(i + 1), "グループ" + std::to_string(i + 1)});
     for (auto _ : state) {
         window->Form().RefreshGroupList();
-        window->lsvGroupList->viewport()->repaint();
+        solne::test::List(*window, "lsvGroupList")->viewport()->repaint();
     }
-    state.counters["rows"] = window->lsvGroupList->RowCount();
+    state.counters["rows"] = solne::test::List(*window, "lsvGroupList")->RowCount();
 }
 BENCHMARK(RefreshGroupList)->Unit(benchmark::kMillisecond)->UseRealTime();
 
