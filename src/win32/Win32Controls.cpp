@@ -7,6 +7,20 @@
 
 namespace solne::win32 {
 
+ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC proc, const wchar_t* name, const wchar_t* cursor, HICON icon,
+                         HICON smallIcon) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, cursor);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    wc.hIcon = icon;
+    wc.hIconSm = smallIcon;
+    return RegisterClassExW(&wc);
+}
+
 std::wstring WideText(const std::string& utf8) {
     if (utf8.empty() || utf8.size() > size_t(INT_MAX)) return {};
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);

@@ -15,6 +15,12 @@
 
 namespace solne::win32 {
 
+// Registers a window class of this program's own: the face colour of
+// buttons behind it, `cursor` over it, the given icons (none when null).
+// 0 when the system refuses.
+ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC proc, const wchar_t* name, const wchar_t* cursor,
+                         HICON icon = nullptr, HICON smallIcon = nullptr);
+
 // UTF-8 to UTF-16 and back for window texts. Unlike the path conversions of
 // the platform layer these never fail: what has no form becomes U+FFFD, which
 // the input rules then refuse.

@@ -6,6 +6,7 @@
 
 #include "frmMain/Dialogs.h"
 #include "win32/Win32Font.h"
+#include "win32/Win32Controls.h"
 
 namespace solne::win32 {
 
@@ -115,20 +116,10 @@ std::wstring Form::ShownCaption(const layout::Control& control) {
 
 Form::Form(HINSTANCE instance, std::optional<LOGFONTW> messageFont)
     : messageFont_(messageFont ? *messageFont : SystemMessageFont()) {
-    static const ATOM windowClass = [instance] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIcon));
-        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kApplicationIcon), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), 0));
-        return RegisterClassExW(&wc);
-    }();
+    static const ATOM windowClass = RegisterWindowClass(
+        instance, WndProc, kClassName, IDC_ARROW, LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIcon)),
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kApplicationIcon), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
     if (!windowClass) throw std::runtime_error("RegisterClassExW failed");
 
     systemDpi_ = SystemDpi();
@@ -334,14 +325,7 @@ void Form::MakeProgressWindow() {
     static const ATOM progressClass = [instance] {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&icc);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = ProgressProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_WAIT);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kProgressClassName;
-        return RegisterClassExW(&wc);
+        return RegisterWindowClass(instance, ProgressProc, kProgressClassName, IDC_WAIT);
     }();
     if (!progressClass) return;
     const int width = Scale(5400, dpi_), height = Scale(1200, dpi_), margin = Scale(180, dpi_);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "win32/Win32Controls.h"
+
 namespace solne::win32 {
 
 namespace {
@@ -70,16 +72,7 @@ bool TooTallForMessageBox(const std::wstring& text) {
 
 int LongMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    static const ATOM windowClass = [instance] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = BoxProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExW(&wc);
-    }();
+    static const ATOM windowClass = RegisterWindowClass(instance, BoxProc, kClassName, IDC_ARROW);
     if (!windowClass) return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
 
     struct Button {

@@ -76,25 +76,13 @@ protected:
         if (a_.empty() || b_.empty() || server_.empty())
             GTEST_SKIP() << "no share: run through scripts/with-share (make test-share)";
         name_ = std::string("t-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        WriteBoard(A(), FiveUsers());
+        WriteBoard(A(), test::FiveUsers());
     }
 
     // The board as each machine and the server see it.
     std::string A() const { return a_ + "/" + name_; }
     std::string B() const { return b_ + "/" + name_; }
     std::string Server() const { return server_ + "/" + name_; }
-
-    static BoardFiles FiveUsers() {
-        BoardFiles b;
-        b.userLines = {"u01,p1,1", "u02,p2,1", "u03,p3,2", "u04,p4,2", "u05,p5,0"};
-        b.groupLines = {"1,総務部", "2,営業部"};
-        b.perUser = {{"u01", {"username=田中", "status=1", "plan=会議"}},
-                     {"u02", {"username=鈴木", "status=0", "plan="}},
-                     {"u03", {"username=高橋", "status=0", "plan="}},
-                     {"u04", {"username=渡辺", "status=2", "plan=出張"}},
-                     {"u05", {"username=伊藤", "status=0", "plan="}}};
-        return b;
-    }
 
     // The same bytes through both clients and on the server.
     void ExpectFile(const std::string& name, const std::string& bytes) {
