@@ -99,16 +99,20 @@ int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
 }
 
 // Appends up to `max` bytes; stops early only at the end of the file.
+// Reads straight into `out`, at most 64 KiB a call.
 int ReadInto(int fd, size_t max, std::string& out) {
-    char buf[65536];
+    constexpr size_t kChunk = 65536;
     while (max > 0) {
-        ssize_t n = ::read(fd, buf, max < sizeof buf ? max : sizeof buf);
+        const size_t want = max < kChunk ? max : kChunk;
+        const size_t had = out.size();
+        out.resize(had + want);
+        ssize_t n = ::read(fd, out.data() + had, want);
+        out.resize(had + (n > 0 ? size_t(n) : 0));
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         if (n == 0) break;
-        out.append(buf, size_t(n));
         max -= size_t(n);
     }
     return 0;

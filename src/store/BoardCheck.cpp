@@ -15,9 +15,9 @@ namespace solne {
 
 // ------------------------------------------------------------------ dump
 
-std::string EscapeDumpText(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+namespace {
+
+void AppendDumpText(std::string& out, std::string_view utf8) {
     for (char c : utf8) {
         switch (c) {
             case '\\': out += "\\\\"; break;
@@ -27,42 +27,88 @@ std::string EscapeDumpText(std::string_view utf8) {
             default: out += c;
         }
     }
-    return out;
 }
 
-std::string EscapeDumpBytes(std::string_view cp932) {
-    std::string out;
-    std::string utf8;
+// `utf8`: a buffer for the conversion, reused from call to call.
+void AppendDumpBytes(std::string& out, std::string_view cp932, std::string& utf8) {
     while (!cp932.empty()) {
         size_t bad = 0;
         if (Cp932ToUtf8(cp932, utf8, &bad)) {
-            out += EscapeDumpText(utf8);
+            AppendDumpText(out, utf8);
             break;
         }
         if (bad >= cp932.size()) bad = cp932.size() - 1;
         // The part in front of the bad byte converts on its own.
-        if (bad > 0 && Cp932ToUtf8(cp932.substr(0, bad), utf8)) out += EscapeDumpText(utf8);
+        if (bad > 0 && Cp932ToUtf8(cp932.substr(0, bad), utf8)) AppendDumpText(out, utf8);
         char hex[8];
         std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(cp932[bad]));
         out += hex;
         cp932.remove_prefix(bad + 1);
     }
+}
+
+}  // namespace
+
+std::string EscapeDumpText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    AppendDumpText(out, utf8);
     return out;
 }
 
+std::string EscapeDumpBytes(std::string_view cp932) {
+    std::string out, utf8;
+    AppendDumpBytes(out, cp932, utf8);
+    return out;
+}
+
+// Written in place into one string, sized once from the values it holds.
 std::string DumpBoard(const LoadedBoard& board) {
-    std::string out = "users " + std::to_string(board.Users.size()) + "\n";
+    size_t size = 64;
+    for (const UserInfo& u : board.Users)
+        size += 32 + u.UserId.size() + u.PassWord.size() + u.GroupName.size() + u.UserName.size() +
+                (u.StatusLine.size() + u.PlanLine.size()) * 3 / 2;
+    for (const GroupInfo& g : board.Groups) size += 16 + g.GroupName.size();
+    std::string out;
+    out.reserve(size);
+    std::string utf8;
+    auto number = [&](long long n) {
+        char text[24];
+        out.append(text, size_t(std::snprintf(text, sizeof text, "%lld", n)));
+    };
+    out += "users ";
+    number((long long)board.Users.size());
+    out += '\n';
     for (size_t i = 0; i < board.Users.size(); ++i) {
         const UserInfo& u = board.Users[i];
-        out += std::to_string(i) + '\t' + EscapeDumpText(u.UserId) + '\t' + EscapeDumpText(u.PassWord) +
-               '\t' + std::to_string(u.GroupNo) + '\t' + EscapeDumpText(u.GroupName) + '\t' +
-               EscapeDumpText(u.UserName) + '\t' + EscapeDumpBytes(u.StatusLine) + '\t' +
-               EscapeDumpBytes(u.PlanLine) + '\n';
+        number((long long)i);
+        out += '\t';
+        AppendDumpText(out, u.UserId);
+        out += '\t';
+        AppendDumpText(out, u.PassWord);
+        out += '\t';
+        number(u.GroupNo);
+        out += '\t';
+        AppendDumpText(out, u.GroupName);
+        out += '\t';
+        AppendDumpText(out, u.UserName);
+        out += '\t';
+        AppendDumpBytes(out, u.StatusLine, utf8);
+        out += '\t';
+        AppendDumpBytes(out, u.PlanLine, utf8);
+        out += '\n';
     }
-    out += "groups " + std::to_string(board.Groups.size()) + "\n";
+    out += "groups ";
+    number((long long)board.Groups.size());
+    out += '\n';
     for (size_t i = 0; i < board.Groups.size(); ++i) {
         const GroupInfo& g = board.Groups[i];
-        out += std::to_string(i) + '\t' + std::to_string(g.GroupNo) + '\t' + EscapeDumpText(g.GroupName) + '\n';
+        number((long long)i);
+        out += '\t';
+        number(g.GroupNo);
+        out += '\t';
+        AppendDumpText(out, g.GroupName);
+        out += '\n';
     }
     return out;
 }

@@ -129,30 +129,30 @@ std::optional<Failure> ReadGroupFile(FileSystem& fs, const WorkFolder& board, co
 
 // A per-user file: line 1 decoded for the display name, lines 2 and 3 kept
 // as bytes. Missing lines read as empty.
-// `dir` is the open per-user folder.
+// `dir` is the open per-user folder; `isLink`: the entry is a symbolic link.
+// `bytes` and `nameLine` are buffers reused from file to file.
 std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& folder, const WorkFolder& dir,
                                          const BoardIds& ids, const DataFileIds& data, const std::string& name,
-                                         UserInfo& user, UserSource& source, NameLineHashes& nameLines) {
-    const std::string path = JoinPath(folder.Folder(), name);
-    std::string bytes;
-    int err = ReadListedHead(fs, folder, dir, ids, data, name, kPerUserHeadBytes, bytes);
-    if (err != 0 && err != EFBIG) return ReadError(fs, path, err);
+                                         bool isLink, UserInfo& user, UserSource& source, uint64_t& nameLineHash,
+                                         std::string& bytes, std::string& nameLine) {
+    int err = ReadListedHead(fs, folder, dir, ids, data, name, isLink, kPerUserHeadBytes, bytes);
+    if (err != 0 && err != EFBIG) return ReadError(fs, JoinPath(folder.Folder(), name), err);
 
     std::string_view rest(bytes);
     std::string_view line[3];
     for (auto& l : line) l = TakeLine(rest).text;
 
-    nameLines[name] = HashBytes(line[0]);
-    std::string nameLine;
-    if (!Cp932ToUtf8(line[0], nameLine)) return Problem(path, 1, kNotCp932);
+    nameLineHash = HashBytes(line[0]);
+    nameLine.clear();
+    if (!Cp932ToUtf8(line[0], nameLine)) return Problem(JoinPath(folder.Folder(), name), 1, kNotCp932);
     size_t eq = nameLine.find('=');
     if (eq != std::string::npos) {
         size_t next = nameLine.find('=', eq + 1);
-        user.UserName = nameLine.substr(eq + 1, next == std::string::npos ? std::string::npos : next - eq - 1);
+        user.UserName.assign(nameLine, eq + 1, next == std::string::npos ? std::string::npos : next - eq - 1);
     }
     for (char c : nameLine) source.nameLineEquals += c == '=';
-    user.StatusLine = std::string(line[1]);
-    user.PlanLine = std::string(line[2]);
+    user.StatusLine.assign(line[1]);
+    user.PlanLine.assign(line[2]);
     return std::nullopt;
 }
 
@@ -194,13 +194,27 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
     if (progress) progress(done, files);
     board.Users.reserve(lines.size());
     board.userSources.reserve(lines.size());
-    auto nameLines = std::make_shared<NameLineHashes>();
-    nameLines->reserve(lines.size());
+    // The lookups in the listing first, in a pass of their own: between
+    // the system calls of the reads they cost several times as much.
+    std::vector<std::optional<UserFolderIndex::Match>> matches(lines.size());
+    {
+        std::string fileName;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const FieldLine& line = lines[i];
+            if (line.fields.size() != 3 || !IdIsSafePath(line.fields[0])) break;  // the error comes in its turn
+            fileName.assign(line.fields[0]).append(".txt");  // UserFileName
+            matches[i] = folder.Find(fileName);
+        }
+    }
+    // The name line of each file read, by slot; into the map after the reads.
+    std::vector<uint64_t> hashes(lines.size());
     // The folder owner's rights, held across the files of the folder itself
     // (each read takes them again at no cost); given back before a link is
     // followed, whose target is read with its own folder owner's rights.
     std::optional<OwnerRights> folderRights;
-    for (auto& line : lines) {
+    std::string bytes, nameLine;  // reused from user to user
+    for (size_t i = 0; i < lines.size(); ++i) {
+        FieldLine& line = lines[i];
         if (auto e = CheckFieldCount(paths.UserFilePath, line, 3)) return e;
         UserInfo user;
         UserSource source;
@@ -210,12 +224,13 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         if (auto e = ParseGroupNo(paths.UserFilePath, line, line.fields[2], user.GroupNo)) return e;
         if (!IdIsSafePath(user.UserId)) return Problem(paths.UserFilePath, line.number, kUnsafeId);
 
-        if (auto match = folder.Find(UserFileName(user.UserId))) {
-            source.perUserFile = match->name;
+        if (auto& match = matches[i]) {
+            source.perUserFile = std::move(match->name);
             source.caseOnly = match->caseOnly;
-            if (folder.IsLink(match->name)) folderRights.reset();
+            if (match->isLink) folderRights.reset();
             else if (!folderRights && dir.handle.get().valid()) folderRights.emplace(dir.st.uid);
-            if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, match->name, user, source, *nameLines))
+            if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, source.perUserFile, match->isLink, user, source,
+                                         hashes[i], bytes, nameLine))
                 return e;
         }
         if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;
@@ -224,6 +239,12 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         board.userSources.push_back(std::move(source));
         if (progress) progress(++done, files);
     }
+    folderRights.reset();
+    auto nameLines = std::make_shared<NameLineHashes>();
+    nameLines->reserve(lines.size());
+    for (size_t i = 0; i < board.userSources.size(); ++i)
+        if (const std::string& name = board.userSources[i].perUserFile; !name.empty())
+            nameLines->insert_or_assign(name, hashes[i]);
     if (board.Users.empty()) {
         board.Users.emplace_back();
         board.userSources.emplace_back();

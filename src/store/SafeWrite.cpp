@@ -300,8 +300,15 @@ int ReadCurrent(FileSystem& fs, Handle dir, const std::string& name, std::string
     SourceFile& src = journalErr == 0 ? journal : file;
     // The size the file had when opened tells when to stop: no read to find the end.
     const bool tooLarge = src.st.size > int64_t(limit);
-    if ((err = ReadHead(fs, src, tooLarge ? limit : size_t(src.st.size))) != 0) return err;
+    // Read into the caller's buffer (empty here): one reused from file to
+    // file costs no allocation.
+    if (src.head.empty()) src.head.swap(out);
+    err = ReadHead(fs, src, tooLarge ? limit : size_t(src.st.size));
     out = std::move(src.head);
+    if (err != 0) {
+        out.clear();
+        return err;
+    }
     return tooLarge ? EFBIG : 0;
 }
 

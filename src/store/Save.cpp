@@ -267,7 +267,9 @@ struct UserFilePlan {
 // could not be listed.
 UserFilePlan PlanUserFiles(const UserFolderIndex* index, const UserTable& users) {
     UserFilePlan plan;
-    std::unordered_map<std::string, size_t> byName;
+    // Never more files than users: the names stay where they are.
+    plan.files.reserve(users.size());
+    std::unordered_map<std::string_view, size_t> byName;
     byName.reserve(users.size());
     for (size_t i = 0; i < users.size(); ++i) {
         if (!IdIsSafePath(users[i].UserId)) {
@@ -277,11 +279,18 @@ UserFilePlan PlanUserFiles(const UserFolderIndex* index, const UserTable& users)
         std::string name = UserFileName(users[i].UserId);
         bool isLink = !index;  // unknown without a listing: looked at
         if (index) {
-            if (auto match = index->Find(name)) name = match->name;
-            isLink = index->IsLink(name);
+            if (auto match = index->Find(name)) {
+                name = std::move(match->name);
+                isLink = match->isLink;
+            } else {
+                isLink = index->IsLink(name);
+            }
         }
-        auto [it, added] = byName.emplace(name, plan.files.size());
-        if (added) plan.files.push_back(UserFile{name, isLink, i, {}});
+        auto it = byName.find(name);
+        if (it == byName.end()) {
+            plan.files.push_back(UserFile{std::move(name), isLink, i, {}});
+            it = byName.emplace(plan.files.back().name, plan.files.size() - 1).first;
+        }
         UserFile& f = plan.files[it->second];
         f.lastSlot = i;
         f.slots.push_back(i);
@@ -383,6 +392,9 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
     // The folder owner's rights, taken once for the files of the folder
     // itself; given back before a link is followed.
     std::optional<OwnerRights> folderRights;
+    // The name lines written, by file; into `nameLines` after the writes.
+    std::vector<std::pair<size_t, uint64_t>> written;
+    if (nameLines) written.reserve(plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const UserFile& f = plan.files[i];
         struct Done {
@@ -391,7 +403,6 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
                 if (fileDone) fileDone();
             }
         } done{fileDone};
-        const std::string path = JoinPath(folder, f.name);
         const std::string& nameLine = prepared.nameLines[f.lastSlot];
         PerUserContent c;
         std::string step;
@@ -421,18 +432,19 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             }
         }
         if (err != 0) {
-            failures.push_back(FileFailure(fs, path, step, err));
+            failures.push_back(FileFailure(fs, JoinPath(folder, f.name), step, err));
             continue;
         }
         if (nameLines) {
             std::string_view line(nameLine);
-            (*nameLines)[f.name] = HashBytes(TakeLine(line).text);
+            written.emplace_back(i, HashBytes(TakeLine(line).text));
         }
         for (size_t slot : f.slots) {
             users[slot].StatusLine = c.status;
             users[slot].PlanLine = c.plan;
         }
     }
+    for (const auto& [i, hash] : written) (*nameLines)[plan.files[i].name] = hash;
 }
 
 // Reads every per-user file of the plan that is reached by its own name
@@ -746,10 +758,17 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     for (size_t slot : plan.unsafeSlots)
         failures.push_back(StepProblem(UserRecord(slot, users[slot]), step::kUserFile, kUnsafeId));
     // The name lines as written replace those remembered (a copy: other
-    // holders of the snapshot keep theirs).
+    // holders of the snapshot keep theirs). Held by this snapshot alone,
+    // the map is taken over instead of copied; the snapshot gets it back
+    // below.
     std::shared_ptr<NameLineHashes> nameLines;
-    if (userSnapshot)
+    if (userSnapshot && rememberedNames && rememberedNames.use_count() == 2 &&
+        userSnapshot->nameLines == rememberedNames) {
+        userSnapshot->nameLines.reset();
+        nameLines = std::const_pointer_cast<NameLineHashes>(std::move(rememberedNames));
+    } else if (userSnapshot) {
         nameLines = std::make_shared<NameLineHashes>(rememberedNames ? *rememberedNames : NameLineHashes());
+    }
     // No per-user file may turn out to be a data file: without knowing
     // them (as they are now that "user.txt" is written), none is written.
     DataFileIds data;

@@ -35,7 +35,8 @@ bool UserFolderIndex::IsLink(const std::string& name) const {
 }
 
 std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& fileName) const {
-    if (auto it = exact_.find(fileName); it != exact_.end()) return Match{entries_[it->second].name, false};
+    if (auto it = exact_.find(fileName); it != exact_.end())
+        return Match{entries_[it->second].name, false, entries_[it->second].isLink};
     if (!foldedBuilt_) {
         folded_.reserve(exact_.size());
         for (size_t i = 0; i < entries_.size(); ++i)
@@ -44,13 +45,19 @@ std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& f
     }
     auto it = folded_.find(FoldCase(fileName));
     if (it == folded_.end() || it->second.size() != 1) return std::nullopt;
-    return Match{entries_[it->second.front()].name, true};
+    const DirEntry& e = entries_[it->second.front()];
+    return Match{e.name, true, e.isLink};
 }
 
 int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,
                    const DataFileIds& data, const std::string& name, size_t limit, std::string& out) {
+    return ReadListedHead(fs, index, user, ids, data, name, index.IsLink(name), limit, out);
+}
+
+int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,
+                   const DataFileIds& data, const std::string& name, bool isLink, size_t limit, std::string& out) {
     out.clear();
-    if (!index.IsLink(name)) {
+    if (!isLink) {
         OwnerRights rights(user.st.uid);
         if (rights.error() != 0) return rights.error();
         const bool journal = index.HasJournalOf(name);

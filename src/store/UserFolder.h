@@ -35,6 +35,7 @@ public:
     struct Match {
         std::string name;         // the file's own name in the folder
         bool caseOnly = false;    // found by a case-insensitive match
+        bool isLink = false;      // the entry is a symbolic link (IsLink)
     };
     // Exact name "<id>.txt" when such a regular file exists (a dot name
     // included), else the single case-insensitive match, else nullopt.
@@ -68,5 +69,8 @@ private:
 // "group.txt" (`data`: kDataFileAlias). EFBIG: the file is longer.
 int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,
                    const DataFileIds& data, const std::string& name, size_t limit, std::string& out);
+// The same for an entry already found, whose `isLink` is known (Match).
+int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,
+                   const DataFileIds& data, const std::string& name, bool isLink, size_t limit, std::string& out);
 
 }  // namespace solne
