@@ -237,7 +237,10 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
 
         board.Users.push_back(std::move(user));
         board.userSources.push_back(std::move(source));
-        if (progress) progress(++done, files);
+        if (progress) {
+            folderRights.reset();  // the window answers the system with the program's own rights
+            progress(++done, files);
+        }
     }
     folderRights.reset();
     auto nameLines = std::make_shared<NameLineHashes>();

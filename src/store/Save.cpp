@@ -397,12 +397,17 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
     if (nameLines) written.reserve(plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const UserFile& f = plan.files[i];
+        // Counted when the file is done, with the program's own rights: the
+        // window answers the system meanwhile.
         struct Done {
             const std::function<void()>& fileDone;
+            std::optional<OwnerRights>& rights;
             ~Done() {
-                if (fileDone) fileDone();
+                if (!fileDone) return;
+                rights.reset();
+                fileDone();
             }
-        } done{fileDone};
+        } done{fileDone, folderRights};
         const std::string& nameLine = prepared.nameLines[f.lastSlot];
         PerUserContent c;
         std::string step;
@@ -456,11 +461,19 @@ std::vector<ReadAhead> ReadUserFilesAhead(FileSystem& fs, const WorkFolder& user
                                           const DataFileIds& data, const UserFilePlan& plan,
                                           const std::function<void()>& fileLooked) {
     std::vector<ReadAhead> ahead(plan.files.size());
-    OwnerRights rights(user.st.uid);
-    if (rights.error() != 0) return ahead;
+    // The folder owner's rights, held from file to file, but given back
+    // while the window answers the system (`fileLooked`).
+    std::optional<OwnerRights> rights;
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const UserFile& f = plan.files[i];
-        if (fileLooked) fileLooked();
+        if (fileLooked) {
+            rights.reset();
+            fileLooked();
+        }
+        if (!rights) {
+            rights.emplace(user.st.uid);
+            if (rights->error() != 0) return ahead;  // the rest is read by its write
+        }
         if (f.isLink || index.HasJournalOf(f.name)) continue;
         ReadAhead& a = ahead[i];
         a.looked = true;

@@ -222,5 +222,24 @@ TEST(BoardRace, FlippingFolderOrFileReachesNothingOutside) {
     }
 }
 
+// The window answers the system from inside the load's and the save's
+// progress: that never happens with the folder owner's rights, and the
+// files come out as without it.
+TEST_F(SharedBoardTest, ProgressIsHeardWithTheProgramsOwnRights) {
+    std::vector<AccountId> heardAs;
+    auto progress = [&](size_t, size_t) { heardAs.push_back(EffectiveUser()); };
+    LoadedBoard again;
+    ASSERT_FALSE(LoadBoard(RealFileSystem(), paths, again, progress).has_value());
+    EXPECT_EQ(again.Users.size(), loaded.Users.size());
+    const SaveReport r = SaveBoard(RealFileSystem(), paths, loaded.Users, loaded.Groups, &userSnap, &groupSnap,
+                                   [](const std::vector<std::string>&) { return true; }, progress);
+    EXPECT_TRUE(r.ok()) << Describe(r);
+    ASSERT_GE(heardAs.size(), 2 * loaded.Users.size());
+    for (AccountId who : heardAs) EXPECT_EQ(who, AccountId(0));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "user/u1.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, acct.uid) << "the per-user file is still the board account's";
+}
+
 }  // namespace
 }  // namespace solne
