@@ -9,12 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Define/FileSystem.h"
+#include "win32/PosixShim.h"  // the POSIX calls these tests make, on Windows
+
 namespace solne::test {
 
 // Runs `body` in a child process as account `uid` of group `gid` (that group
 // alone); returns its exit code, 99 when the child could not become that
 // account, -1 when it did not exit.
-inline int RunAs(uid_t uid, gid_t gid, const std::function<int()>& body) {
+inline int RunAs(AccountId uid, GroupId gid, const std::function<int()>& body) {
     pid_t pid = ::fork();
     if (pid < 0) return -1;
     if (pid == 0) {
