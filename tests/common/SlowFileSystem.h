@@ -25,7 +25,7 @@ public:
         Wait();
         return FaultyFileSystem::OpenAt(dir, name, forWriting, file, st);
     }
-    int CreateAt(Handle dir, const std::string& name, mode_t mode, Handle& file) override {
+    int CreateAt(Handle dir, const std::string& name, FileMode mode, Handle& file) override {
         Wait();
         return FaultyFileSystem::CreateAt(dir, name, mode, file);
     }

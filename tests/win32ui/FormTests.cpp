@@ -205,9 +205,10 @@ TEST_F(FormTest, TabAndShiftTabFollowTheTabOrder) {
     // A screen reader names a text box or list after the label right before
     // it among the window's children.
     for (const layout::Control& c : layout::kControls) {
-        if (const layout::Control* label = layout::LabelOf(c))
+        if (const layout::Control* label = layout::LabelOf(c)) {
             EXPECT_EQ(GetWindow(form_->ControlHandle(c.name), GW_HWNDPREV), form_->ControlHandle(label->name))
                 << c.name;
+        }
     }
 }
 
