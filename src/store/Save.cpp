@@ -514,15 +514,13 @@ std::vector<std::string> ChangedOutsideAhead(FileSystem& fs, const WorkFolder& b
         if (err == EFBIG) err = 0;
         return err != 0 || !NameLineIs(head, hash);
     };
-    std::vector<std::string> names;
-    for (const auto& [name, hash] : *userFile.nameLines) {
+    // First from the bytes read ahead where there are some.
+    auto differsAhead = [&](const std::string& name, uint64_t hash) {
         auto it = byName.find(name);
         const ReadAhead* a = it != byName.end() && ahead[it->second].looked ? &ahead[it->second] : nullptr;
-        if (a ? (a->err != 0 || !NameLineIs(a->bytes, hash)) : differs(name, hash)) names.push_back(name);
-    }
-    LookAgain(names, [&](const std::string& name) { return differs(name, userFile.nameLines->at(name)); });
-    std::sort(names.begin(), names.end());
-    for (auto& n : names) changed.push_back(JoinPath("user", n));
+        return a ? (a->err != 0 || !NameLineIs(a->bytes, hash)) : differs(name, hash);
+    };
+    AddNamesChangedOutside(*userFile.nameLines, differsAhead, differs, changed);
     return changed;
 }
 

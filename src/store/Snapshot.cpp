@@ -66,11 +66,18 @@ std::vector<std::string> DataFilesChangedOutside(FileSystem& fs, const WorkFolde
 
 bool NameLineIs(std::string_view head, uint64_t hash) { return HashBytes(TakeLine(head).text) == hash; }
 
-void LookAgain(std::vector<std::string>& names, const std::function<bool(const std::string&)>& differs) {
-    for (int again = 0; again < kLooksAgain && !names.empty(); ++again) {
+void AddNamesChangedOutside(const NameLineHashes& remembered, const NameLineDiffers& differs,
+                            const NameLineDiffers& looksAgain, std::vector<std::string>& changed) {
+    std::vector<std::string> names;
+    for (const auto& [name, hash] : remembered)
+        if (differs(name, hash)) names.push_back(name);
+    for (int again = 0; looksAgain && again < kLooksAgain && !names.empty(); ++again) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::erase_if(names, [&](const std::string& name) { return !differs(name); });
+        std::erase_if(names, [&](const std::string& name) { return !looksAgain(name, remembered.at(name)); });
     }
+    // In name order, so the question lists them the same way each time.
+    std::sort(names.begin(), names.end());
+    for (auto& n : names) changed.push_back(JoinPath("user", n));
 }
 
 std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& paths,
@@ -83,8 +90,6 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
     const bool boardOk = OpenBoardFolder(fs, paths.InstalledPath, ids.board, board) == 0;
     std::vector<std::string> changed = DataFilesChangedOutside(fs, board, boardOk, userFile, groupFile);
     if (userFile.nameLines) {
-        // In name order, so the question lists them the same way each time.
-        std::vector<std::string> names;
         std::string head;
         // Listed once, and opened once to read its files by name; a folder
         // that cannot be listed counts every file as changed.
@@ -103,13 +108,7 @@ std::vector<std::string> FilesChangedOutside(FileSystem& fs, const BoardPaths& p
             if (err == EFBIG) err = 0;
             return err != 0 || !NameLineIs(head, hash);
         };
-        for (const auto& [name, hash] : *userFile.nameLines)
-            if (differs(name, hash)) names.push_back(name);
-        // A name line counts as changed only when it still differs a moment later.
-        if (folderErr == 0)
-            LookAgain(names, [&](const std::string& name) { return differs(name, userFile.nameLines->at(name)); });
-        std::sort(names.begin(), names.end());
-        for (auto& n : names) changed.push_back(JoinPath("user", n));
+        AddNamesChangedOutside(*userFile.nameLines, differs, folderErr == 0 ? differs : NameLineDiffers(), changed);
     }
     return changed;
 }

@@ -62,10 +62,16 @@ std::vector<std::string> DataFilesChangedOutside(FileSystem& fs, const WorkFolde
 constexpr size_t kNameLineBytes = 64 * 1024;
 bool NameLineIs(std::string_view head, uint64_t hash);
 
-// The board rewrites a status line by cutting the file and writing it
-// again: a look in between sees no name line at all. Of `names` (per-user
-// files whose name line differed), keeps those that still differ a moment
-// later; `differs` looks at one again.
-void LookAgain(std::vector<std::string>& names, const std::function<bool(const std::string&)>& differs);
+// Whether a per-user file's name line differs from the one remembered.
+using NameLineDiffers = std::function<bool(const std::string& name, uint64_t remembered)>;
+
+// Adds "user/NAME" to `changed`, in name order, for each per-user file of
+// `remembered` whose name line differs: `differs` looks first. The board
+// rewrites a status line by cutting the file and writing it again, and a
+// look in between sees no name line at all: so a file that differed is
+// looked at again a moment later with `looksAgain`, and only one that still
+// differs counts (without `looksAgain`, every one that differed counts).
+void AddNamesChangedOutside(const NameLineHashes& remembered, const NameLineDiffers& differs,
+                            const NameLineDiffers& looksAgain, std::vector<std::string>& changed);
 
 }  // namespace solne
