@@ -34,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The reader alone: line numbers rise, no field holds a line break.
     for (std::string_view bytes : {userTxt, groupTxt, perUser}) {
-        std::vector<FieldLine> lines;
+        FieldLines lines;
         const bool readWhole = !ReadFieldLines(bytes, lines).has_value();
         if (readWhole) {
             int last = 0;
-            for (auto& l : lines) {
+            for (const FieldLine l : lines) {
                 Require(l.number > last, "line numbers must rise");
                 last = l.number;
                 for (auto& f : l.fields) Require(!HasLineBreak(f), "a field holds a line break");

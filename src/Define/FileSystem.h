@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -298,6 +299,9 @@ public:
     // 0, or why the rights could not be taken (an errno value); the thread
     // then keeps its own rights and the caller must not go on.
     int error() const { return error_; }
+    // Whether this scope changed the thread's rights (and gives them back
+    // at its end); a scope that changed nothing may be kept at no cost.
+    bool taken() const { return active_; }
 
 private:
     bool active_ = false;
@@ -306,6 +310,13 @@ private:
     GroupId oldGid_ = 0;
     std::vector<GroupId> oldGroups_;
 };
+// Gives rights held from file to file back before a progress report, so
+// the window answers the system with the program's own rights; a scope
+// that changed nothing is kept (taking it again would ask the system once
+// more), one that failed is tried again.
+inline void GiveBackForReport(std::optional<OwnerRights>& rights) {
+    if (rights && (rights->taken() || rights->error() != 0)) rights.reset();
+}
 // Whether an account belongs to a group (as its primary group or one of
 // its others); for this process's own account, its groups as it runs.
 bool AccountInGroup(AccountId uid, GroupId gid);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,10 +23,49 @@ struct TextLine {
 // Takes the next line off the front of `rest`.
 TextLine TakeLine(std::string_view& rest);
 
-// One non-empty line of a data file, split into its fields.
+// One non-empty line of a data file, split into its fields: views into the
+// text that was read, which must outlive them.
 struct FieldLine {
-    int number = 0;                   // 1-based line number in the file
-    std::vector<std::string> fields;  // raw bytes of each field
+    int number = 0;                            // 1-based line number in the file
+    std::span<const std::string_view> fields;  // raw bytes of each field
+};
+
+// The non-empty lines of a file, with the fields of all of them in one
+// array (a line costs no allocation of its own).
+class FieldLines {
+public:
+    size_t size() const { return lines_.size(); }
+    bool empty() const { return lines_.empty(); }
+    FieldLine operator[](size_t i) const {
+        const Line& l = lines_[i];
+        return FieldLine{l.number, std::span<const std::string_view>(fields_).subspan(l.first, l.count)};
+    }
+    class iterator {
+    public:
+        iterator(const FieldLines* lines, size_t i) : lines_(lines), i_(i) {}
+        FieldLine operator*() const { return (*lines_)[i_]; }
+        iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        bool operator==(const iterator&) const = default;
+
+    private:
+        const FieldLines* lines_;
+        size_t i_;
+    };
+    iterator begin() const { return iterator(this, 0); }
+    iterator end() const { return iterator(this, size()); }
+
+private:
+    friend std::optional<Failure> ReadFieldLines(std::string_view bytes, FieldLines& out);
+    struct Line {
+        int number;
+        uint32_t first;  // index of its first field in fields_
+        uint32_t count;
+    };
+    std::vector<Line> lines_;
+    std::vector<std::string_view> fields_;
 };
 
 // The field reader. Works line by line: a field never runs into the next
@@ -40,7 +80,7 @@ struct FieldLine {
 //
 // Splits a file into its non-empty lines and their fields. Returns an error
 // (line and problem; the caller adds the file) for an unterminated quote.
-std::optional<Failure> ReadFieldLines(std::string_view bytes, std::vector<FieldLine>& out);
+std::optional<Failure> ReadFieldLines(std::string_view bytes, FieldLines& out);
 
 // Parses a number field: empty gives 0; otherwise a decimal integer (an
 // optional sign and digits) within -32768..32767.

@@ -49,10 +49,11 @@ int LineOfOffset(std::string_view s, size_t offset) {
 // Reads a whole data file ("user.txt" or "group.txt") of the open board
 // folder as UTF-8 field lines, with the rights of the owner of the folder
 // that holds it. A link is followed under the board's link rule; an
-// interrupted rewrite reads as the old content its journal keeps.
+// interrupted rewrite reads as the old content its journal keeps. The
+// fields of `lines` are views into `text`.
 std::optional<Failure> ReadDataFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
-                                      const std::string& path, std::vector<FieldLine>& lines, FileSnapshot& snapshot,
-                                      NodeId& id) {
+                                      const std::string& path, std::string& text, FieldLines& lines,
+                                      FileSnapshot& snapshot, NodeId& id) {
     Place place(fs);
     int err = Resolve(fs, *board, board.st, NameOf(path), ids, place);
     if (err != 0) return ReadError(fs, path, err);
@@ -70,7 +71,6 @@ std::optional<Failure> ReadDataFile(FileSystem& fs, const WorkFolder& board, con
     st.size = int64_t(bytes.size());
     snapshot = SnapshotOf(true, st, bytes);
 
-    std::string text;
     size_t bad = 0;
     if (!Cp932ToUtf8(bytes, text, &bad)) return Problem(path, LineOfOffset(bytes, bad), kNotCp932);
     if (auto e = ReadFieldLines(text, lines)) {
@@ -89,10 +89,10 @@ std::optional<Failure> CheckFieldCount(const std::string& path, const FieldLine&
 }
 
 std::optional<Failure> ParseGroupNo(const std::string& path, const FieldLine& line,
-                                      const std::string& field, int16_t& out) {
+                                      std::string_view field, int16_t& out) {
     if (ParseNumberField(field, out)) return std::nullopt;
     return Problem(path, line.number,
-                   "グループ番号が-32768～32767の整数ではありません(「" + field + "」)");
+                   "グループ番号が-32768～32767の整数ではありません(「" + std::string(field) + "」)");
 }
 
 // "group.txt", read once: its records in file order, and for every group
@@ -112,14 +112,15 @@ struct GroupFile {
 
 std::optional<Failure> ReadGroupFile(FileSystem& fs, const WorkFolder& board, const BoardIds& ids,
                                        const std::string& path, GroupFile& out) {
-    std::vector<FieldLine> lines;
-    if (auto e = ReadDataFile(fs, board, ids, path, lines, out.snapshot, out.id)) return e;
+    std::string text;
+    FieldLines lines;
+    if (auto e = ReadDataFile(fs, board, ids, path, text, lines, out.snapshot, out.id)) return e;
     out.records.reserve(lines.size());
-    for (auto& line : lines) {
+    for (const FieldLine line : lines) {
         if (auto e = CheckFieldCount(path, line, 2)) return e;
         GroupInfo g;
         if (auto e = ParseGroupNo(path, line, line.fields[0], g.GroupNo)) return e;
-        g.GroupName = std::move(line.fields[1]);
+        g.GroupName = line.fields[1];
         out.lastSlotOf[size_t(int(g.GroupNo) + 32768)] = int(out.records.size());
         out.records.push_back(std::move(g));
         out.lines.push_back(line.number);
@@ -161,12 +162,14 @@ std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& fo
 std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
                                    BoardIds& ids, const GroupFile& groups, LoadedBoard& board,
                                    const std::function<void(size_t, size_t)>& progress) {
-    std::vector<FieldLine> lines;
+    std::string text;
+    FieldLines lines;
     // No per-user file may be either data file: they are known by the
     // files just read.
     DataFileIds data;
     data.group = groups.id;
-    if (auto e = ReadDataFile(fs, boardDir, ids, paths.UserFilePath, lines, board.userFile, data.user)) return e;
+    if (auto e = ReadDataFile(fs, boardDir, ids, paths.UserFilePath, text, lines, board.userFile, data.user))
+        return e;
 
     // Opened once and identified: each file is then found by its name
     // alone, and a save works in this folder and no other.
@@ -200,7 +203,7 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
     {
         std::string fileName;
         for (size_t i = 0; i < lines.size(); ++i) {
-            const FieldLine& line = lines[i];
+            const FieldLine line = lines[i];
             if (line.fields.size() != 3 || !IdIsSafePath(line.fields[0])) break;  // the error comes in its turn
             fileName.assign(line.fields[0]).append(".txt");  // UserFileName
             matches[i] = folder.Find(fileName);
@@ -214,22 +217,23 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
     std::optional<OwnerRights> folderRights;
     std::string bytes, nameLine;  // reused from user to user
     for (size_t i = 0; i < lines.size(); ++i) {
-        FieldLine& line = lines[i];
+        const FieldLine line = lines[i];
         if (auto e = CheckFieldCount(paths.UserFilePath, line, 3)) return e;
         UserInfo user;
         UserSource source;
         source.line = line.number;
-        user.UserId = std::move(line.fields[0]);
-        user.PassWord = std::move(line.fields[1]);
+        user.UserId = line.fields[0];
+        user.PassWord = line.fields[1];
         if (auto e = ParseGroupNo(paths.UserFilePath, line, line.fields[2], user.GroupNo)) return e;
         if (!IdIsSafePath(user.UserId)) return Problem(paths.UserFilePath, line.number, kUnsafeId);
 
-        if (auto& match = matches[i]) {
-            source.perUserFile = std::move(match->name);
+        if (const auto& match = matches[i]) {
+            const DirEntry& entry = folder.Entries()[match->entry];
+            source.perUserFile = entry.name;
             source.caseOnly = match->caseOnly;
-            if (match->isLink) folderRights.reset();
+            if (entry.isLink) folderRights.reset();
             else if (!folderRights && dir.handle.get().valid()) folderRights.emplace(dir.st.uid);
-            if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, source.perUserFile, match->isLink, user, source,
+            if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, source.perUserFile, entry.isLink, user, source,
                                          hashes[i], bytes, nameLine))
                 return e;
         }
@@ -238,7 +242,7 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         board.Users.push_back(std::move(user));
         board.userSources.push_back(std::move(source));
         if (progress) {
-            folderRights.reset();  // the window answers the system with the program's own rights
+            GiveBackForReport(folderRights);
             progress(++done, files);
         }
     }

@@ -280,8 +280,9 @@ UserFilePlan PlanUserFiles(const UserFolderIndex* index, const UserTable& users)
         bool isLink = !index;  // unknown without a listing: looked at
         if (index) {
             if (auto match = index->Find(name)) {
-                name = std::move(match->name);
-                isLink = match->isLink;
+                const DirEntry& e = index->Entries()[match->entry];
+                name = e.name;
+                isLink = e.isLink;
             } else {
                 isLink = index->IsLink(name);
             }
@@ -404,7 +405,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             std::optional<OwnerRights>& rights;
             ~Done() {
                 if (!fileDone) return;
-                rights.reset();
+                GiveBackForReport(rights);
                 fileDone();
             }
         } done{fileDone, folderRights};
@@ -467,7 +468,7 @@ std::vector<ReadAhead> ReadUserFilesAhead(FileSystem& fs, const WorkFolder& user
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const UserFile& f = plan.files[i];
         if (fileLooked) {
-            rights.reset();
+            GiveBackForReport(rights);
             fileLooked();
         }
         if (!rights) {

@@ -7,6 +7,10 @@
 
 namespace solne {
 
+namespace {
+size_t NameHash(std::string_view name) { return std::hash<std::string_view>{}(name); }
+}  // namespace
+
 int UserFolderIndex::Build(FileSystem& fs, Handle dir, const std::string& folder) {
     folder_ = folder;
     entries_.clear();
@@ -16,37 +20,49 @@ int UserFolderIndex::Build(FileSystem& fs, Handle dir, const std::string& folder
     journals_.clear();
     if (!dir.valid()) return 0;
     if (int err = fs.ReadFolder(dir, entries_); err != 0) return err;
-    exact_.reserve(entries_.size());
+    size_t slots = 16;
+    while (slots < 2 * entries_.size()) slots *= 2;
+    exact_.assign(slots, 0);
     for (size_t i = 0; i < entries_.size(); ++i) {
         const std::string& name = entries_[i].name;
-        if (entries_[i].isRegular) exact_.emplace(name, i);
+        if (entries_[i].isRegular) {
+            // A listing holds each name once.
+            size_t at = NameHash(name) & (slots - 1);
+            while (exact_[at] != 0) at = (at + 1) & (slots - 1);
+            exact_[at] = uint32_t(i + 1);
+        }
         if (name.starts_with('.') && name.ends_with("journal")) journals_.insert(name);
     }
     return 0;
+}
+
+long UserFolderIndex::ExactEntry(std::string_view name) const {
+    if (exact_.empty()) return -1;
+    const size_t mask = exact_.size() - 1;
+    for (size_t at = NameHash(name) & mask; exact_[at] != 0; at = (at + 1) & mask)
+        if (entries_[exact_[at] - 1].name == name) return long(exact_[at] - 1);
+    return -1;
 }
 
 bool UserFolderIndex::HasJournalOf(const std::string& name) const {
     return !journals_.empty() && journals_.contains(JournalName(name));
 }
 
-bool UserFolderIndex::IsLink(const std::string& name) const {
-    auto it = exact_.find(name);
-    return it != exact_.end() && entries_[it->second].isLink;
+bool UserFolderIndex::IsLink(std::string_view name) const {
+    const long i = ExactEntry(name);
+    return i >= 0 && entries_[size_t(i)].isLink;
 }
 
-std::optional<UserFolderIndex::Match> UserFolderIndex::Find(const std::string& fileName) const {
-    if (auto it = exact_.find(fileName); it != exact_.end())
-        return Match{entries_[it->second].name, false, entries_[it->second].isLink};
+std::optional<UserFolderIndex::Match> UserFolderIndex::Find(std::string_view fileName) const {
+    if (long i = ExactEntry(fileName); i >= 0) return Match{size_t(i), false};
     if (!foldedBuilt_) {
-        folded_.reserve(exact_.size());
         for (size_t i = 0; i < entries_.size(); ++i)
             if (entries_[i].isRegular) folded_[FoldCase(entries_[i].name)].push_back(i);
         foldedBuilt_ = true;
     }
     auto it = folded_.find(FoldCase(fileName));
     if (it == folded_.end() || it->second.size() != 1) return std::nullopt;
-    const DirEntry& e = entries_[it->second.front()];
-    return Match{e.name, true, e.isLink};
+    return Match{it->second.front(), true};
 }
 
 int ReadListedHead(FileSystem& fs, const UserFolderIndex& index, const WorkFolder& user, const BoardIds& ids,

@@ -33,29 +33,34 @@ public:
     int Build(FileSystem& fs, Handle dir, const std::string& folder);
 
     struct Match {
-        std::string name;         // the file's own name in the folder
-        bool caseOnly = false;    // found by a case-insensitive match
-        bool isLink = false;      // the entry is a symbolic link (IsLink)
+        size_t entry = 0;       // the file's entry in the listing (Entries)
+        bool caseOnly = false;  // found by a case-insensitive match
     };
     // Exact name "<id>.txt" when such a regular file exists (a dot name
     // included), else the single case-insensitive match, else nullopt.
-    std::optional<Match> Find(const std::string& fileName) const;
+    std::optional<Match> Find(std::string_view fileName) const;
 
     // Whether the listing holds a regular file of exactly this name, and
     // whether that name is a symbolic link.
-    bool Has(const std::string& name) const { return exact_.contains(name); }
+    bool Has(std::string_view name) const { return ExactEntry(name) >= 0; }
     // Whether the listing holds an entry of any kind under the name of the
     // journal of `name` (it is then judged, and named when not trusted).
     bool HasJournalOf(const std::string& name) const;
-    bool IsLink(const std::string& name) const;
+    bool IsLink(std::string_view name) const;
 
     const std::vector<DirEntry>& Entries() const { return entries_; }
     const std::string& Folder() const { return folder_; }
 
 private:
+    // The entry of the regular file of exactly this name, or -1.
+    long ExactEntry(std::string_view name) const;
+
     std::string folder_;
     std::vector<DirEntry> entries_;
-    std::unordered_map<std::string, size_t> exact_;  // regular files only
+    // The regular files by exact name: an open-addressed table of entry
+    // numbers plus one (0: free), at least twice as large as needed; built
+    // in one pass and never grown, so a lookup costs no allocation.
+    std::vector<uint32_t> exact_;
     // Lower-case name to regular files; built on the first lookup that needs it.
     mutable std::unordered_map<std::string, std::vector<size_t>> folded_;
     mutable bool foldedBuilt_ = false;

@@ -24,12 +24,12 @@ using solne::test::WriteBytes;
 namespace {
 
 std::vector<std::vector<std::string>> Fields(std::string_view text, std::vector<int>* numbers = nullptr) {
-    std::vector<FieldLine> lines;
+    FieldLines lines;
     auto err = ReadFieldLines(text, lines);
     EXPECT_FALSE(err) << err->ToString();
     std::vector<std::vector<std::string>> out;
-    for (auto& l : lines) {
-        out.push_back(l.fields);
+    for (const FieldLine l : lines) {
+        out.emplace_back(l.fields.begin(), l.fields.end());
         if (numbers) numbers->push_back(l.number);
     }
     return out;
@@ -79,7 +79,7 @@ TEST(FieldReader, EveryLineEndEndsTheRecordAndEmptyLinesAreSkipped) {
 }
 
 TEST(FieldReader, UnterminatedQuoteIsAnErrorOnItsLine) {
-    std::vector<FieldLine> lines;
+    FieldLines lines;
     auto err = ReadFieldLines("1,a\r\n2,\"open\r\n3,\"b\"", lines);
     ASSERT_TRUE(err);
     EXPECT_EQ(err->line, 2);

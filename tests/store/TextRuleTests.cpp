@@ -26,9 +26,10 @@ std::string Encode(std::string_view v, FieldPlace place) {
 std::vector<std::string> ReadBack(const std::string& cp932Line) {
     std::string text;
     EXPECT_TRUE(Cp932ToUtf8(cp932Line, text));
-    std::vector<FieldLine> lines;
+    FieldLines lines;
     EXPECT_FALSE(ReadFieldLines(text, lines).has_value());
-    return lines.empty() ? std::vector<std::string>{} : lines[0].fields;
+    if (lines.empty()) return {};
+    return std::vector<std::string>(lines[0].fields.begin(), lines[0].fields.end());
 }
 
 TEST(WriterRule, QuotesOnlyWhatTheReaderWouldChange) {
