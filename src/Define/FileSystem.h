@@ -52,6 +52,9 @@ struct FileStat {
     uint64_t ino = 0;        // number on the device, as FileId::inode
     int64_t size = 0;
     int64_t mtimeNs = 0;
+    // When the file's content or attributes last changed (POSIX ctime; no
+    // program can set it); 0 where the platform does not tell.
+    int64_t ctimeNs = 0;
     FileId id() const { return FileId{dev, ino}; }
 };
 
@@ -171,6 +174,15 @@ public:
     virtual bool KeepsNodeNumbers(Handle folder) {
         (void)folder;
         return true;
+    }
+    // The time now (ns) on the clock this file system stamps the change
+    // time (FileStat::ctimeNs) of the files of the open folder with, at
+    // every change, when that clock is this machine's own (a local disk);
+    // nullopt where it is not known to be (a network share, FUSE), or where
+    // files have no change time.
+    virtual std::optional<int64_t> ChangeClock(Handle folder) {
+        (void)folder;
+        return std::nullopt;
     }
 
     // ------------------------------------------------------ open files
@@ -320,6 +332,10 @@ inline void GiveBackForReport(std::optional<OwnerRights>& rights) {
 // Whether an account belongs to a group (as its primary group or one of
 // its others); for this process's own account, its groups as it runs.
 bool AccountInGroup(AccountId uid, GroupId gid);
+// The group a file this thread creates now in the folder `folder` gets:
+// the folder's own where it hands its group on (set-group-id), else the
+// thread's file-system group (OwnerRights). 0 on Windows.
+GroupId NewFileGroup(const FileStat& folder);
 // Whether files have owners and permission bits that say who may write
 // them (POSIX); on Windows every file reports owner 0 and its mode only
 // tells read-only.
@@ -361,6 +377,7 @@ public:
         return inner_.ReadLinkAt(dir, name, target, link);
     }
     bool KeepsNodeNumbers(Handle folder) override { return inner_.KeepsNodeNumbers(folder); }
+    std::optional<int64_t> ChangeClock(Handle folder) override { return inner_.ChangeClock(folder); }
     int StatOf(Handle file, FileStat& out) override { return inner_.StatOf(file, out); }
     int Read(Handle file, size_t max, std::string& out) override { return inner_.Read(file, max, out); }
     int Write(Handle, std::string_view) override { return EROFS; }

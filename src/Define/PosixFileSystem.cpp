@@ -1,9 +1,12 @@
 // The POSIX implementation of the file services, and the program's own folder.
 #include "Define/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <iterator>
 #include <vector>
 
 #include <dirent.h>
@@ -37,6 +40,7 @@ void FillStat(const struct stat& st, FileStat& out) {
     out.ino = st.st_ino;
     out.size = int64_t(st.st_size);
     out.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + int64_t(st.st_mtim.tv_nsec);
+    out.ctimeNs = int64_t(st.st_ctim.tv_sec) * 1000000000 + int64_t(st.st_ctim.tv_nsec);
 }
 
 int Fd(Handle h) { return int(h.value()); }
@@ -326,6 +330,19 @@ public:
         return ::fstatfs(Fd(folder), &s) != 0 || long(s.f_type) != kFuseMagic;
     }
 
+    // The local file systems stamp every change with the kernel's coarse
+    // real-time clock (or a finer reading never below it).
+    std::optional<int64_t> ChangeClock(Handle folder) override {
+        constexpr long kLocal[] = {0xEF53 /* ext2/3/4 */, 0x58465342 /* xfs */, 0x9123683E /* btrfs */,
+                                   0x01021994 /* tmpfs */, 0xF2F52010 /* f2fs */};
+        struct statfs s {};
+        if (::fstatfs(Fd(folder), &s) != 0) return std::nullopt;
+        if (std::find(std::begin(kLocal), std::end(kLocal), long(s.f_type)) == std::end(kLocal)) return std::nullopt;
+        struct timespec now {};
+        if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return std::nullopt;
+        return int64_t(now.tv_sec) * 1000000000 + int64_t(now.tv_nsec);
+    }
+
     int StatOf(Handle file, FileStat& out) override {
         out = FileStat{};
         struct stat st {};
@@ -467,6 +484,11 @@ OwnerRights::~OwnerRights() {
     ThreadSetGroups(oldGroups_);
     tlRightsTaken = false;
 }
+GroupId NewFileGroup(const FileStat& folder) {
+    if (folder.mode & S_ISGID) return folder.gid;
+    return GroupId(::setfsgid(gid_t(-1)));  // asks without changing it
+}
+
 bool AccountInGroup(AccountId uid, GroupId gid) {
     if (uid == ::geteuid() && !tlRightsTaken) {
         // This process's own account, with the groups it runs with.

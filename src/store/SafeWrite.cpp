@@ -97,6 +97,16 @@ int WriteContent(FileSystem& fs, Handle to, const NewContent& c, Digest* digest,
 int Verify(FileSystem& fs, Handle dir, const std::string& name, SourceFile& src, const Digest& copied,
            std::string& failedStep) {
     failedStep = step::kRename;
+    if (!src.file.get().valid() && src.settled) {
+        // Settled: a change since the read would show in the times.
+        FileStat now;
+        int err = fs.StatAt(dir, name, now);
+        if (err == ENOENT) return kChangedMeanwhile;
+        if (err != 0) return Fail(failedStep, step::kInfo, err);
+        const bool same = !now.isLink && now.isRegular && now.id() == src.st.id() && now.size == src.st.size &&
+                          now.mtimeNs == src.st.mtimeNs && now.ctimeNs == src.st.ctimeNs;
+        return same ? 0 : kChangedMeanwhile;
+    }
     if (!src.file.get().valid()) {
         // A source held whole in memory, read before: the look opens the
         // name itself (never through a link), and its descriptor tells
@@ -218,7 +228,11 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
                     const NewContent& c, bool sync, bool& useInPlace, std::string& failedStep) {
     std::string temp;
     Handle file;
-    if (int err = CreateTemporaryFile(fs, dir, name, exists ? 0600 : 0666, temp, file); err != 0)
+    // A file that will hold its group at once gets its permissions at once;
+    // else it stays private until its owner and group are set.
+    const bool groupAtOnce = kFilesHaveOwners && exists && c.newFileGroup && *c.newFileGroup == st.gid;
+    const FileMode createMode = !exists ? 0666 : groupAtOnce ? (st.mode & 0777) : 0600;
+    if (int err = CreateTemporaryFile(fs, dir, name, createMode, temp, file); err != 0)
         return Fail(failedStep, step::kCreate, err);
     FileStat made;
     Digest copied;
@@ -226,20 +240,23 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
     if (err != 0) failedStep = step::kInfo;
     if (err == 0) err = WriteContent(fs, file, c, &copied, failedStep);
     if (err == 0 && exists) {
-        if (RunningAsRoot()) {
+        // Only what differs is changed (the new file's descriptor tells).
+        const bool owned = made.uid == st.uid && made.gid == st.gid;
+        if (!owned && RunningAsRoot()) {
             if ((err = fs.SetOwner(file, st.uid, st.gid)) != 0) failedStep = step::kOwner;
-        } else if (made.gid != st.gid && fs.SetOwner(file, made.uid, st.gid) != 0) {
+        } else if (!owned && made.gid != st.gid && fs.SetOwner(file, made.uid, st.gid) != 0) {
             useInPlace = true;  // this account cannot give the file its group
         }
         // The umask may have narrowed the mode, and chown clears set-id bits.
-        if (err == 0 && !useInPlace && (err = fs.SetMode(file, st.mode & 07777)) != 0)
+        const bool modeRight = owned && (made.mode & 07777) == (st.mode & 07777);
+        if (err == 0 && !useInPlace && !modeRight && (err = fs.SetMode(file, st.mode & 07777)) != 0)
             failedStep = step::kAttributes;
     }
     if (err == 0 && !useInPlace && sync && (err = fs.Sync(file)) != 0) failedStep = step::kSync;
     err = CloseWritten(fs, file, err, failedStep);
     // The name must still hold the file made: one swapped for a link by
     // someone else is not renamed over the board file.
-    if (err == 0 && !useInPlace) {
+    if (err == 0 && !useInPlace && !c.namesOnlyOwners) {
         FileStat now;
         if ((err = fs.StatAt(dir, temp, now)) == 0 && (now.isLink || now.dev != made.dev || now.ino != made.ino))
             err = kReplacedMeanwhile;

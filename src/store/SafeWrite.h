@@ -1,6 +1,7 @@
 // Replacing a file's content safely, for every file the editor writes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ struct SourceFile {
     std::string head;    // its first bytes
     bool atEnd = false;  // `head` is all of it
     int64_t base = 0;    // where its content begins in the file (past a journal's header)
+    // Held whole, and last changed before it was read, by the clock its
+    // file system stamps every change with (FileSystem::ChangeClock): any
+    // later change shows in its change time, so the last look compares
+    // identity, size and times without reading it again.
+    bool settled = false;
 };
 
 // Opens `name` in the folder (never through a link, never anything but a
@@ -35,7 +41,7 @@ int ReadHead(FileSystem& fs, SourceFile& src, size_t size);
 // kChangedMeanwhile, so the caller can rebuild from the new bytes. A
 // source without an open handle holds the whole file in `head` (read
 // before, `st` from that read's descriptor); the last look then opens the
-// name itself.
+// name itself (or looks at it, when settled).
 struct NewContent {
     NewContent(std::string_view head) : head(head) {}
     NewContent(std::string_view head, SourceFile& source, size_t keepFrom, bool verify)
@@ -44,6 +50,15 @@ struct NewContent {
     SourceFile* source = nullptr;
     size_t keepFrom = 0;
     bool verify = false;
+    // The group a file created in the folder gets (NewFileGroup), when
+    // known: a new file that replaces one of that group is made with the
+    // old file's permissions at once, and needs no change of owner or mode
+    // after; otherwise it is made private first.
+    std::optional<GroupId> newFileGroup;
+    // No account but the folder's owner (whose rights the save has) and
+    // root may rename or replace the folder's entries (OthersMayChange is
+    // false): the new file's name needs no look before it is renamed.
+    bool namesOnlyOwners = false;
 };
 
 // Replaces a file's content safely (the settings file; the board's files

@@ -161,6 +161,7 @@ int ReadFirstLines(FileSystem& fs, SourceFile& src) {
 struct ReadAhead {
     bool looked = false;  // read for the look for changed name lines: `err` and `bytes` tell
     bool whole = false;   // `bytes` is the whole file as its descriptor `st` showed it
+    bool settled = false;  // and it last changed before it was read (SourceFile::settled)
     int err = 0;
     FileStat st;
     std::string bytes;    // the whole file, or its first kNameLineBytes
@@ -174,8 +175,15 @@ struct ReadAhead {
 // bytes when it changed, a few times at most. Returns 0 or an errno value
 // with the failed step; `c` is what the file now holds.
 int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
-                  const DataFileIds& data, const std::string& nameLine, const ReadAhead* ahead, PerUserContent& c,
+                  const DataFileIds& data, const std::string& nameLine, const ReadAhead* ahead,
+                  const FileStat* folder, std::optional<GroupId> newFileGroup, PerUserContent& c,
                   std::string& step) {
+    // What the folder tells the replace, when the file is in the per-user folder itself.
+    auto withFolder = [&](NewContent content) {
+        content.newFileGroup = newFileGroup;
+        content.namesOnlyOwners = folder && !OthersMayChange(*folder);
+        return content;
+    };
     constexpr int kVerifiedAttempts = 3;
     if (lookForJournal) {
         if (int err = RollBack(fs, dir, name, step); err != 0) return err;
@@ -204,8 +212,9 @@ int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool look
                 held.st = st;
                 held.head = ahead->bytes;
                 held.atEnd = true;
+                held.settled = ahead->settled;
                 int err = ReplaceFileIn(fs, dir, name, false, followedLink,
-                                        NewContent(c.bytes, held, c.keepFrom, true), false, step);
+                                        withFolder(NewContent(c.bytes, held, c.keepFrom, true)), false, step);
                 if (err != kChangedMeanwhile) return err;
                 continue;
             }
@@ -216,7 +225,7 @@ int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool look
         if (err == ELOOP && fs.StatAt(dir, name, st) == 0 && st.isLink) err = ENOENT;  // a link to nothing
         if (err == ENOENT) {  // a new user's file, or one removed since the folder was listed
             c = PerUserFileContent(nameLine, nullptr);
-            return ReplaceFileIn(fs, dir, name, false, followedLink, NewContent(c.bytes), false, step);
+            return ReplaceFileIn(fs, dir, name, false, followedLink, withFolder(NewContent(c.bytes)), false, step);
         }
         // Decided on the file opened, which is the one replaced: never
         // "user.txt" or "group.txt" under a per-user file's name.
@@ -240,8 +249,8 @@ int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool look
         c = PerUserFileContent(nameLine, &current.head);
         if (std::string_view(current.head).substr(0, c.keepFrom) == c.bytes) return 0;  // unchanged
         const bool verify = attempt < kVerifiedAttempts;
-        err = ReplaceFileIn(fs, dir, name, false, followedLink, NewContent(c.bytes, current, c.keepFrom, verify),
-                            false, step);
+        err = ReplaceFileIn(fs, dir, name, false, followedLink,
+                            withFolder(NewContent(c.bytes, current, c.keepFrom, verify)), false, step);
         if (err != kChangedMeanwhile || !verify) return err;
     }
 }
@@ -260,6 +269,9 @@ struct UserFile {
 struct UserFilePlan {
     std::vector<UserFile> files;       // in the order of their first slot
     std::vector<size_t> unsafeSlots;   // IDs that would leave the folder
+    // With a listing: for each of its entries, the file of the plan that
+    // it is, or -1.
+    std::vector<long> fileOfEntry;
 };
 
 // Finds every slot's file: through the folder's listing (exact name, else
@@ -269,8 +281,10 @@ UserFilePlan PlanUserFiles(const UserFolderIndex* index, const UserTable& users)
     UserFilePlan plan;
     // Never more files than users: the names stay where they are.
     plan.files.reserve(users.size());
-    std::unordered_map<std::string_view, size_t> byName;
-    byName.reserve(users.size());
+    if (index) plan.fileOfEntry.assign(index->Entries().size(), -1);
+    // Files found in the listing are known by their entry; the others
+    // (new files, or all of them without a listing) by name.
+    std::unordered_map<std::string_view, size_t> unlisted;
     for (size_t i = 0; i < users.size(); ++i) {
         if (!IdIsSafePath(users[i].UserId)) {
             plan.unsafeSlots.push_back(i);
@@ -278,32 +292,33 @@ UserFilePlan PlanUserFiles(const UserFolderIndex* index, const UserTable& users)
         }
         std::string name = UserFileName(users[i].UserId);
         bool isLink = !index;  // unknown without a listing: looked at
+        long* entryFile = nullptr;
         if (index) {
             if (auto match = index->Find(name)) {
                 const DirEntry& e = index->Entries()[match->entry];
                 name = e.name;
                 isLink = e.isLink;
+                entryFile = &plan.fileOfEntry[match->entry];
             } else {
                 isLink = index->IsLink(name);
             }
         }
-        auto it = byName.find(name);
-        if (it == byName.end()) {
+        size_t file;
+        if (entryFile && *entryFile >= 0) {
+            file = size_t(*entryFile);
+        } else if (auto it = entryFile ? unlisted.end() : unlisted.find(name); it != unlisted.end()) {
+            file = it->second;
+        } else {
+            file = plan.files.size();
             plan.files.push_back(UserFile{std::move(name), isLink, i, {}});
-            it = byName.emplace(plan.files.back().name, plan.files.size() - 1).first;
+            if (entryFile) *entryFile = long(file);
+            else unlisted.emplace(plan.files.back().name, file);
         }
-        UserFile& f = plan.files[it->second];
+        UserFile& f = plan.files[file];
         f.lastSlot = i;
         f.slots.push_back(i);
     }
     return plan;
-}
-
-std::unordered_set<std::string> KeptNames(const UserFilePlan& plan) {
-    std::unordered_set<std::string> kept;
-    kept.reserve(plan.files.size());
-    for (auto& f : plan.files) kept.insert(f.name);
-    return kept;
 }
 
 // A name pruning removes, and what it was when examined.
@@ -339,10 +354,12 @@ int IdentityOf(FileSystem& fs, const WorkFolder& user, const BoardIds& ids, cons
 // folder's descriptor, without following a link the rule refuses.
 std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
                                     const std::string& folder, const std::vector<DirEntry>& entries,
-                                    const std::unordered_set<std::string>& kept, std::vector<Failure>* failures) {
+                                    const UserFilePlan& plan, std::vector<Failure>* failures) {
     std::vector<const DirEntry*> byName;
-    for (auto& e : entries)
-        if (e.isRegular && !e.name.starts_with('.') && !kept.contains(e.name)) byName.push_back(&e);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const DirEntry& e = entries[i];
+        if (e.isRegular && !e.name.starts_with('.') && plan.fileOfEntry[i] < 0) byName.push_back(&e);
+    }
     if (byName.empty()) return {};
 
     auto report = [&](const std::string& name, int err) {
@@ -357,15 +374,15 @@ std::vector<Doomed> PruneCandidates(FileSystem& fs, const WorkFolder& user, cons
         bool operator()(const NodeId& a, const NodeId& b) const { return a.dev == b.dev && a.ino == b.ino; }
     };
     std::unordered_set<NodeId, IdHash, IdEq> keptIds;
-    keptIds.reserve(kept.size());
+    keptIds.reserve(plan.files.size());
     FileStat st;
-    for (auto& name : kept) {
+    for (const UserFile& f : plan.files) {
         NodeId id;
-        int err = IdentityOf(fs, user, ids, name, st, id);
+        int err = IdentityOf(fs, user, ids, f.name, st, id);
         if (err == 0) {
             keptIds.insert(id);
         } else if (err != ENOENT) {
-            report(name, err);  // a user's file of unknown identity: delete nothing
+            report(f.name, err);  // a user's file of unknown identity: delete nothing
             return {};
         }
     }
@@ -393,6 +410,8 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
     // The folder owner's rights, taken once for the files of the folder
     // itself; given back before a link is followed.
     std::optional<OwnerRights> folderRights;
+    // The group the files made in the folder get, asked once with those rights.
+    std::optional<GroupId> newFileGroup;
     // The name lines written, by file; into `nameLines` after the writes.
     std::vector<std::pair<size_t, uint64_t>> written;
     if (nameLines) written.reserve(plan.files.size());
@@ -415,6 +434,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
         int err;
         if (!f.isLink) {
             if (!folderRights) folderRights.emplace(user.st.uid);
+            if (!newFileGroup && folderRights->error() == 0) newFileGroup = NewFileGroup(user.st);
             step = step::kOwner;
             // The listing tells whether a journal lies beside the file.
             const bool journal = index->HasJournalOf(f.name);
@@ -422,7 +442,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             err = folderRights->error() != 0
                       ? folderRights->error()
                       : WriteUserFile(fs, *user, f.name, journal, false, data, nameLine,
-                                      i < ahead.size() ? &ahead[i] : nullptr, c, step);
+                                      i < ahead.size() ? &ahead[i] : nullptr, &user.st, newFileGroup, c, step);
         } else {
             folderRights.reset();
             Place place(fs);
@@ -434,7 +454,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
                 NameJournalFolder(folder);
                 err = rights.error() != 0 ? rights.error()
                                           : WriteUserFile(fs, place.dir, place.name, true, place.followedLink, data,
-                                                          nameLine, nullptr, c, step);
+                                                          nameLine, nullptr, nullptr, std::nullopt, c, step);
             }
         }
         if (err != 0) {
@@ -465,6 +485,9 @@ std::vector<ReadAhead> ReadUserFilesAhead(FileSystem& fs, const WorkFolder& user
     // The folder owner's rights, held from file to file, but given back
     // while the window answers the system (`fileLooked`).
     std::optional<OwnerRights> rights;
+    // Taken before the first file is opened: a file whose change time is
+    // older has not changed since (SourceFile::settled).
+    const std::optional<int64_t> clock = fs.ChangeClock(*user);
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const UserFile& f = plan.files[i];
         if (fileLooked) {
@@ -487,6 +510,7 @@ std::vector<ReadAhead> ReadUserFilesAhead(FileSystem& fs, const WorkFolder& user
         const bool small = src.st.size <= int64_t(kNameLineBytes);
         a.err = ReadHead(fs, src, small ? size_t(src.st.size) : kNameLineBytes);
         a.whole = a.err == 0 && small;
+        a.settled = a.whole && clock && src.st.ctimeNs != 0 && src.st.ctimeNs < *clock;
         a.st = src.st;
         a.bytes = std::move(src.head);
     }
@@ -506,9 +530,6 @@ std::vector<std::string> ChangedOutsideAhead(FileSystem& fs, const WorkFolder& b
     JournalFindings unused;
     std::vector<std::string> changed = DataFilesChangedOutside(fs, board, true, userFile, groupFile);
     if (!userFile.nameLines) return changed;
-    std::unordered_map<std::string_view, size_t> byName;
-    byName.reserve(plan.files.size());
-    for (size_t i = 0; i < plan.files.size(); ++i) byName.emplace(plan.files[i].name, i);
     std::string head;
     auto differs = [&](const std::string& name, uint64_t hash) {
         int err = ReadListedHead(fs, index, user, ids, data, name, kNameLineBytes, head);
@@ -517,8 +538,10 @@ std::vector<std::string> ChangedOutsideAhead(FileSystem& fs, const WorkFolder& b
     };
     // First from the bytes read ahead where there are some.
     auto differsAhead = [&](const std::string& name, uint64_t hash) {
-        auto it = byName.find(name);
-        const ReadAhead* a = it != byName.end() && ahead[it->second].looked ? &ahead[it->second] : nullptr;
+        // Read ahead only when some user has the file: then the listing holds it.
+        const long entry = index.EntryOf(name);
+        const long file = entry < 0 ? -1 : plan.fileOfEntry[size_t(entry)];
+        const ReadAhead* a = file >= 0 && ahead[size_t(file)].looked ? &ahead[size_t(file)] : nullptr;
         return a ? (a->err != 0 || !NameLineIs(a->bytes, hash)) : differs(name, hash);
     };
     AddNamesChangedOutside(*userFile.nameLines, differsAhead, differs, changed);
@@ -655,7 +678,7 @@ std::vector<std::string> FilesPruneWouldDelete(FileSystem& fs, const BoardPaths&
     if (rights.error() != 0 || index.Build(fs, *user, paths.UserFolder()) != 0) return {};
     UserFilePlan plan = PlanUserFiles(&index, users);
     std::vector<std::string> names;
-    for (Doomed& d : PruneCandidates(fs, user, ids, index.Folder(), index.Entries(), KeptNames(plan), nullptr))
+    for (Doomed& d : PruneCandidates(fs, user, ids, index.Folder(), index.Entries(), plan, nullptr))
         names.push_back(std::move(d.name));
     return names;
 }
@@ -806,7 +829,7 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
         {
             OwnerRights rights(user.st.uid);
             if (rights.error() == 0)
-                doomed = PruneCandidates(fs, user, ids, folder, index.Entries(), KeptNames(plan), &failures);
+                doomed = PruneCandidates(fs, user, ids, folder, index.Entries(), plan, &failures);
         }
         Prune(fs, user, folder, doomed, nameLines.get(), failures);
     }

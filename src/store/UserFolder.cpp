@@ -36,7 +36,7 @@ int UserFolderIndex::Build(FileSystem& fs, Handle dir, const std::string& folder
     return 0;
 }
 
-long UserFolderIndex::ExactEntry(std::string_view name) const {
+long UserFolderIndex::EntryOf(std::string_view name) const {
     if (exact_.empty()) return -1;
     const size_t mask = exact_.size() - 1;
     for (size_t at = NameHash(name) & mask; exact_[at] != 0; at = (at + 1) & mask)
@@ -49,12 +49,12 @@ bool UserFolderIndex::HasJournalOf(const std::string& name) const {
 }
 
 bool UserFolderIndex::IsLink(std::string_view name) const {
-    const long i = ExactEntry(name);
+    const long i = EntryOf(name);
     return i >= 0 && entries_[size_t(i)].isLink;
 }
 
 std::optional<UserFolderIndex::Match> UserFolderIndex::Find(std::string_view fileName) const {
-    if (long i = ExactEntry(fileName); i >= 0) return Match{size_t(i), false};
+    if (long i = EntryOf(fileName); i >= 0) return Match{size_t(i), false};
     if (!foldedBuilt_) {
         for (size_t i = 0; i < entries_.size(); ++i)
             if (entries_[i].isRegular) folded_[FoldCase(entries_[i].name)].push_back(i);

@@ -40,9 +40,11 @@ public:
     // included), else the single case-insensitive match, else nullopt.
     std::optional<Match> Find(std::string_view fileName) const;
 
+    // The entry of the regular file of exactly this name, or -1.
+    long EntryOf(std::string_view name) const;
     // Whether the listing holds a regular file of exactly this name, and
     // whether that name is a symbolic link.
-    bool Has(std::string_view name) const { return ExactEntry(name) >= 0; }
+    bool Has(std::string_view name) const { return EntryOf(name) >= 0; }
     // Whether the listing holds an entry of any kind under the name of the
     // journal of `name` (it is then judged, and named when not trusted).
     bool HasJournalOf(const std::string& name) const;
@@ -52,9 +54,6 @@ public:
     const std::string& Folder() const { return folder_; }
 
 private:
-    // The entry of the regular file of exactly this name, or -1.
-    long ExactEntry(std::string_view name) const;
-
     std::string folder_;
     std::vector<DirEntry> entries_;
     // The regular files by exact name: an open-addressed table of entry

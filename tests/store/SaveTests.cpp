@@ -567,6 +567,44 @@ TEST_F(SaveTest, TemporaryFilesOfDeadProcessesAreRemoved) {
     EXPECT_EQ(TempFilesIn(dir.path()), std::vector<std::string>{dir / ("user/.u02.txt.solne-" + live + "-1.tmp")});
 }
 
+// The board rewrites a status line in place, keeping the file's size, right
+// after the save read the file: the last look before the rename notices
+// it, for a file that last changed long before (its change time tells) as
+// for one that changed a moment before (its bytes are read again).
+TEST_F(SaveTest, StatusRewrittenInPlaceWithTheSameSizeSurvives) {
+    struct BoardRewritesOnce : FaultyFileSystem {
+        std::string file;
+        Handle watched;
+        bool done = false;
+        int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& out, FileStat* st) override {
+            int err = FaultyFileSystem::OpenAt(dir, name, forWriting, out, st);
+            if (err == 0 && !forWriting && name == "u01.txt") watched = out;
+            return err;
+        }
+        int Read(Handle h, size_t max, std::string& out) override {
+            int err = FaultyFileSystem::Read(h, max, out);
+            if (h == watched && !done) {
+                done = true;
+                test::WriteBytes(file, SjisLines({"username=山田", "status=2", "plan=会議"}));
+            }
+            return err;
+        }
+    };
+    for (bool settled : {true, false}) {
+        SCOPED_TRACE(settled ? "settled" : "just written");
+        Make(SampleBoard());
+        if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        LoadedBoard b = Load();
+        b.Users[0].UserName = "山田花子";
+        BoardRewritesOnce board;
+        board.file = UserFile("u01.txt");
+        ASSERT_TRUE(Save(b, board).ok());
+        EXPECT_TRUE(board.done);
+        EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=2", "plan=会議"}));
+        EXPECT_EQ(b.Users[0].StatusLine, "status=2");
+    }
+}
+
 // The board rewrites a per-user file right after the save read it, in
 // place or by renaming a new file over it: the last look before the replace
 // notices it, and the new status survives. A file that changes at every
@@ -909,8 +947,16 @@ TEST_F(SaveTest, FailureBeforeTheRenameKeepsTheOldFile) {
                  {FsOp::Close, "書き込み"}, {FsOp::Chown, "所有者の変更"}, {FsOp::Chmod, "属性の変更"},
                  {FsOp::Rename, "名前の変更"}};
     Make(SampleBoard());
+    // Owner and mode are set only where the new file differs: a group the
+    // new files do not get (root), and a mode the umask narrows.
+    const mode_t oldMask = ::umask(022);
     for (auto& c : cases) {
         if (c.op == FsOp::Chown && ::geteuid() != 0) continue;
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(paths.UserFilePath.c_str(), 0, 1), 0);
+            ASSERT_EQ(::chown(UserFile("u02.txt").c_str(), 0, 1), 0);
+        }
+        ::chmod(UserFile("u02.txt").c_str(), 0666);
         LoadedBoard b = Load();
         b.Users[0].PassWord = "new";
         b.Users[1].UserName = std::string("佐藤") + FsOpName(c.op);  // differs from the file every time
@@ -932,6 +978,42 @@ TEST_F(SaveTest, FailureBeforeTheRenameKeepsTheOldFile) {
         EXPECT_TRUE(TempFilesIn(dir.path()).empty()) << name;
         EXPECT_TRUE(Reported(r, paths.UserFolder(), "不要なファイルの削除")) << name;
     }
+    ::umask(oldMask);
+}
+
+// A per-user file replaced by a new one: made with the old file's
+// permissions where it gets the old file's group at once, with owner and
+// mode set after only where they differ; either way the same in the end.
+TEST_F(SaveTest, NewPerUserFileGetsTheOldOwnerAndModeWithNoCallMoreThanNeeded) {
+    const mode_t oldMask = ::umask(022);
+    struct Case {
+        mode_t mode;
+        bool otherGroup;  // root only
+        bool chmodNeeded;
+    } cases[] = {{0644, false, false}, {0640, false, false}, {0664, false, true}, {0644, true, true}};
+    for (const Case& c : cases) {
+        if (c.otherGroup && ::geteuid() != 0) continue;
+        SCOPED_TRACE(std::to_string(c.mode) + (c.otherGroup ? " other group" : ""));
+        Make(SampleBoard());
+        const std::string u02 = UserFile("u02.txt");
+        ::chmod(u02.c_str(), c.mode);
+        if (c.otherGroup) {
+            ASSERT_EQ(::chown(u02.c_str(), 0, 1), 0);
+        }
+        const struct stat before = StatOf(u02);
+        LoadedBoard b = Load();
+        b.Users[1].UserName = "佐藤二郎";
+        FaultyFileSystem counted;
+        ASSERT_TRUE(Save(b, counted).ok()) << Describe(Save(b));
+        const struct stat after = StatOf(u02);
+        EXPECT_NE(after.st_ino, before.st_ino) << "replaced by a new file";
+        EXPECT_EQ(after.st_mode & 07777, c.mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(counted.CountOf(FsOp::Chown, "/.u02.txt.solne-"), c.otherGroup ? 1 : 0);
+        EXPECT_EQ(counted.CountOf(FsOp::Chmod, "/.u02.txt.solne-"), c.chmodNeeded ? 1 : 0);
+    }
+    ::umask(oldMask);
 }
 
 TEST_F(SaveTest, DataFileThatCannotBeMadeReadOnlyIsReported) {

@@ -735,6 +735,7 @@ AccountId EffectiveUser() { return 0; }
 bool RunningAsRoot() { return false; }
 bool TrustedOwner(AccountId) { return true; }
 bool OthersMayChange(const FileStat&) { return false; }
+GroupId NewFileGroup(const FileStat&) { return 0; }
 OwnerRights::OwnerRights(AccountId) {}
 OwnerRights::~OwnerRights() {}
 // No owners or groups in this sense (kFilesHaveOwners): every account is 0.
