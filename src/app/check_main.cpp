@@ -142,7 +142,7 @@ int Check(const std::vector<std::string>& arguments) {
 
     if (dump) {
         for (const auto& j : board.ignoredJournals) toStderr(j.ToString());
-        out.Put(solne::DumpBoard(board));
+        solne::DumpBoard(board, [&](std::string_view piece) { out.Put(piece); });
         return out.Finish(0);
     }
     const auto findings = solne::CheckBoard(fs, paths, board);

@@ -62,15 +62,17 @@ std::string EscapeDumpBytes(std::string_view cp932) {
     return out;
 }
 
-// Written in place into one string, sized once from the values it holds.
-std::string DumpBoard(const LoadedBoard& board) {
-    size_t size = 64;
-    for (const UserInfo& u : board.Users)
-        size += 32 + u.UserId.size() + u.PassWord.size() + u.GroupName.size() + u.UserName.size() +
-                (u.StatusLine.size() + u.PlanLine.size()) * 3 / 2;
-    for (const GroupInfo& g : board.Groups) size += 16 + g.GroupName.size();
+// Written a piece at a time into one buffer that is handed on whenever it
+// holds a piece's worth: the dump of a large board is never held whole.
+void DumpBoard(const LoadedBoard& board, const std::function<void(std::string_view)>& put) {
+    constexpr size_t kPiece = 64 * 1024;
     std::string out;
-    out.reserve(size);
+    out.reserve(kPiece + 4096);
+    auto flush = [&](bool always) {
+        if (out.empty() || (!always && out.size() < kPiece)) return;
+        put(out);
+        out.clear();
+    };
     std::string utf8;
     auto number = [&](long long n) {
         char text[24];
@@ -97,6 +99,7 @@ std::string DumpBoard(const LoadedBoard& board) {
         out += '\t';
         AppendDumpBytes(out, u.PlanLine, utf8);
         out += '\n';
+        flush(false);
     }
     out += "groups ";
     number((long long)board.Groups.size());
@@ -109,8 +112,15 @@ std::string DumpBoard(const LoadedBoard& board) {
         out += '\t';
         AppendDumpText(out, g.GroupName);
         out += '\n';
+        flush(false);
     }
-    return out;
+    flush(true);
+}
+
+std::string DumpBoard(const LoadedBoard& board) {
+    std::string all;
+    DumpBoard(board, [&](std::string_view piece) { all += piece; });
+    return all;
 }
 
 // ---------------------------------------------------------------- report

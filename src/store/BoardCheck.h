@@ -2,6 +2,7 @@
 // report of what in a board folder deserves an administrator's attention.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,8 @@ std::string EscapeDumpBytes(std::string_view cp932);
 // PlanLine), then "groups M" and one line per slot (index, GroupNo,
 // GroupName). LF line ends.
 std::string DumpBoard(const LoadedBoard& board);
+// The same, handed to `put` a piece at a time.
+void DumpBoard(const LoadedBoard& board, const std::function<void(std::string_view)>& put);
 
 // A line of the plain report as a terminal may show it: control
 // characters (C0, DEL, C1) and bytes that are not UTF-8 written as \xNN, so

@@ -17,7 +17,11 @@ namespace {
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
 
-bool HoldsLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HoldsLineBreak(std::string_view s) {
+    for (char c : s)
+        if (c == '\r' || c == '\n') return true;
+    return false;
+}
 
 // Length in bytes of the UTF-8 character that starts at `at` (1 for a byte
 // that starts no valid character).

@@ -110,7 +110,9 @@ std::string FoldCase(std::string_view name) {
 std::string UserFileName(const std::string& userId) { return userId + ".txt"; }
 
 bool IdIsSafePath(std::string_view userId) {
-    return userId.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+    for (char c : userId)
+        if (c == '/' || c == '\\' || c == '\0') return false;
+    return true;
 }
 
 }  // namespace solne
