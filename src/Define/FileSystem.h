@@ -184,6 +184,14 @@ public:
         (void)folder;
         return std::nullopt;
     }
+    // The permission bits a file created in the open folder loses from the
+    // mode asked for (the umask), where that alone decides its mode and its
+    // owner and group follow the POSIX rules (a local disk, no default ACL
+    // on the folder); nullopt where that is not known.
+    virtual std::optional<FileMode> NewFileModeMask(Handle folder) {
+        (void)folder;
+        return std::nullopt;
+    }
 
     // ------------------------------------------------------ open files
     virtual int StatOf(Handle file, FileStat& out) = 0;  // fstat
@@ -378,6 +386,7 @@ public:
     }
     bool KeepsNodeNumbers(Handle folder) override { return inner_.KeepsNodeNumbers(folder); }
     std::optional<int64_t> ChangeClock(Handle folder) override { return inner_.ChangeClock(folder); }
+    std::optional<FileMode> NewFileModeMask(Handle folder) override { return inner_.NewFileModeMask(folder); }
     int StatOf(Handle file, FileStat& out) override { return inner_.StatOf(file, out); }
     int Read(Handle file, size_t max, std::string& out) override { return inner_.Read(file, max, out); }
     int Write(Handle, std::string_view) override { return EROFS; }

@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace solne {
@@ -86,6 +87,17 @@ thread_local int tlRightsScopes = 0;
 thread_local uid_t tlScopeEuid = 0;
 
 // Checks that an opened descriptor is a regular file; closes it otherwise.
+// Whether the open file or folder is on a local disk: a file system whose
+// times come from this machine's clock and whose new files take their
+// owner, group and mode as the POSIX rules say.
+bool OnLocalDisk(int fd) {
+    constexpr long kLocal[] = {0xEF53 /* ext2/3/4 */, 0x58465342 /* xfs */, 0x9123683E /* btrfs */,
+                               0x01021994 /* tmpfs */, 0xF2F52010 /* f2fs */};
+    struct statfs s {};
+    if (::fstatfs(fd, &s) != 0) return false;
+    return std::find(std::begin(kLocal), std::end(kLocal), long(s.f_type)) != std::end(kLocal);
+}
+
 int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -333,14 +345,26 @@ public:
     // The local file systems stamp every change with the kernel's coarse
     // real-time clock (or a finer reading never below it).
     std::optional<int64_t> ChangeClock(Handle folder) override {
-        constexpr long kLocal[] = {0xEF53 /* ext2/3/4 */, 0x58465342 /* xfs */, 0x9123683E /* btrfs */,
-                                   0x01021994 /* tmpfs */, 0xF2F52010 /* f2fs */};
-        struct statfs s {};
-        if (::fstatfs(Fd(folder), &s) != 0) return std::nullopt;
-        if (std::find(std::begin(kLocal), std::end(kLocal), long(s.f_type)) == std::end(kLocal)) return std::nullopt;
+        if (!OnLocalDisk(Fd(folder))) return std::nullopt;
         struct timespec now {};
         if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return std::nullopt;
         return int64_t(now.tv_sec) * 1000000000 + int64_t(now.tv_nsec);
+    }
+
+    // On a local disk, without a default ACL on the folder, the umask alone
+    // narrows the mode of a new file.
+    std::optional<FileMode> NewFileModeMask(Handle folder) override {
+        if (!OnLocalDisk(Fd(folder))) return std::nullopt;
+        if (::fgetxattr(Fd(folder), "system.posix_acl_default", nullptr, 0) >= 0 ||
+            (errno != ENODATA && errno != ENOTSUP))
+            return std::nullopt;
+        // The process's umask as the kernel tells it: asking umask() would
+        // change it for a moment for every thread.
+        std::string status;
+        if (ReadFile("/proc/self/status", status, size_t(1) << 16, nullptr) != 0) return std::nullopt;
+        const size_t at = status.find("\nUmask:\t");
+        if (at == std::string::npos) return std::nullopt;
+        return FileMode(std::strtoul(status.c_str() + at + 8, nullptr, 8)) & 0777;
     }
 
     int StatOf(Handle file, FileStat& out) override {

@@ -236,8 +236,18 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
         return Fail(failedStep, step::kCreate, err);
     FileStat made;
     Digest copied;
-    int err = fs.StatOf(file, made);
-    if (err != 0) failedStep = step::kInfo;
+    // The new file's owner, group and mode, and its identity for the look
+    // before the rename: from its descriptor, unless the rules tell the
+    // first and no look is needed.
+    const bool known = c.newFile && c.namesOnlyOwners;
+    int err = 0;
+    if (known) {
+        made.uid = c.newFile->uid;
+        made.gid = c.newFile->gid;
+        made.mode = createMode & ~c.newFile->umask;
+    } else if ((err = fs.StatOf(file, made)) != 0) {
+        failedStep = step::kInfo;
+    }
     if (err == 0) err = WriteContent(fs, file, c, &copied, failedStep);
     if (err == 0 && exists) {
         // Only what differs is changed (the new file's descriptor tells).

@@ -59,6 +59,16 @@ struct NewContent {
     // root may rename or replace the folder's entries (OthersMayChange is
     // false): the new file's name needs no look before it is renamed.
     bool namesOnlyOwners = false;
+    // What a file created in the folder is, when the rules alone tell
+    // (FileSystem::NewFileModeMask, and a group the folder's own): its
+    // owner, its group, and the bits its mode loses. With namesOnlyOwners,
+    // the new file's descriptor is then not asked.
+    struct NewFileFacts {
+        AccountId uid = 0;
+        GroupId gid = 0;
+        FileMode umask = 0;
+    };
+    std::optional<NewFileFacts> newFile;
 };
 
 // Replaces a file's content safely (the settings file; the board's files

@@ -167,6 +167,27 @@ struct ReadAhead {
     std::string bytes;    // the whole file, or its first kNameLineBytes
 };
 
+// What a new file made in the open per-user folder is like, learnt once
+// for all its files with the rights they are written with.
+struct NewFileRules {
+    GroupId group = 0;             // NewFileGroup
+    bool namesOnlyOwners = false;  // NewContent::namesOnlyOwners
+    std::optional<NewContent::NewFileFacts> newFile;
+};
+
+NewFileRules RulesOf(FileSystem& fs, const WorkFolder& folder) {
+    NewFileRules r;
+    r.group = NewFileGroup(folder.st);
+    r.namesOnlyOwners = !OthersMayChange(folder.st);
+    // The folder's own group, whichever rule the file system follows
+    // (the folder's group, or the creator's).
+    if (r.group == folder.st.gid) {
+        if (auto mask = fs.NewFileModeMask(*folder))
+            r.newFile = NewContent::NewFileFacts{EffectiveUser(), r.group, *mask};
+    }
+    return r;
+}
+
 // Writes one per-user file of the folder `dir`: the new name line, then
 // the file's lines after the first as they are on disk, streamed, never
 // held whole. The board may rewrite a status line meanwhile: right before
@@ -176,12 +197,14 @@ struct ReadAhead {
 // with the failed step; `c` is what the file now holds.
 int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
                   const DataFileIds& data, const std::string& nameLine, const ReadAhead* ahead,
-                  const FileStat* folder, std::optional<GroupId> newFileGroup, PerUserContent& c,
-                  std::string& step) {
+                  const NewFileRules* rules, PerUserContent& c, std::string& step) {
     // What the folder tells the replace, when the file is in the per-user folder itself.
     auto withFolder = [&](NewContent content) {
-        content.newFileGroup = newFileGroup;
-        content.namesOnlyOwners = folder && !OthersMayChange(*folder);
+        if (rules) {
+            content.newFileGroup = rules->group;
+            content.namesOnlyOwners = rules->namesOnlyOwners;
+            content.newFile = rules->newFile;
+        }
         return content;
     };
     constexpr int kVerifiedAttempts = 3;
@@ -410,8 +433,8 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
     // The folder owner's rights, taken once for the files of the folder
     // itself; given back before a link is followed.
     std::optional<OwnerRights> folderRights;
-    // The group the files made in the folder get, asked once with those rights.
-    std::optional<GroupId> newFileGroup;
+    // What files made in the folder are like, asked once with those rights.
+    std::optional<NewFileRules> rules;
     // The name lines written, by file; into `nameLines` after the writes.
     std::vector<std::pair<size_t, uint64_t>> written;
     if (nameLines) written.reserve(plan.files.size());
@@ -434,7 +457,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
         int err;
         if (!f.isLink) {
             if (!folderRights) folderRights.emplace(user.st.uid);
-            if (!newFileGroup && folderRights->error() == 0) newFileGroup = NewFileGroup(user.st);
+            if (!rules && folderRights->error() == 0) rules = RulesOf(fs, user);
             step = step::kOwner;
             // The listing tells whether a journal lies beside the file.
             const bool journal = index->HasJournalOf(f.name);
@@ -442,7 +465,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
             err = folderRights->error() != 0
                       ? folderRights->error()
                       : WriteUserFile(fs, *user, f.name, journal, false, data, nameLine,
-                                      i < ahead.size() ? &ahead[i] : nullptr, &user.st, newFileGroup, c, step);
+                                      i < ahead.size() ? &ahead[i] : nullptr, rules ? &*rules : nullptr, c, step);
         } else {
             folderRights.reset();
             Place place(fs);
@@ -454,7 +477,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
                 NameJournalFolder(folder);
                 err = rights.error() != 0 ? rights.error()
                                           : WriteUserFile(fs, place.dir, place.name, true, place.followedLink, data,
-                                                          nameLine, nullptr, nullptr, std::nullopt, c, step);
+                                                          nameLine, nullptr, nullptr, c, step);
             }
         }
         if (err != 0) {

@@ -76,6 +76,7 @@ public:
     int ReadLinkAt(Handle dir, const std::string& name, std::string& target, FileStat& link) override;
     bool KeepsNodeNumbers(Handle folder) override { return inner_.KeepsNodeNumbers(folder); }
     std::optional<int64_t> ChangeClock(Handle folder) override { return inner_.ChangeClock(folder); }
+    std::optional<FileMode> NewFileModeMask(Handle folder) override { return inner_.NewFileModeMask(folder); }
     int StatOf(Handle file, FileStat& out) override;
     int Read(Handle file, size_t max, std::string& out) override;
     int Write(Handle file, std::string_view data) override;

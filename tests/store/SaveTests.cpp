@@ -1012,6 +1012,13 @@ TEST_F(SaveTest, NewPerUserFileGetsTheOldOwnerAndModeWithNoCallMoreThanNeeded) {
         EXPECT_EQ(after.st_gid, before.st_gid);
         EXPECT_EQ(counted.CountOf(FsOp::Chown, "/.u02.txt.solne-"), c.otherGroup ? 1 : 0);
         EXPECT_EQ(counted.CountOf(FsOp::Chmod, "/.u02.txt.solne-"), c.chmodNeeded ? 1 : 0);
+        // On a local disk, in a folder only its owner changes, the rules tell
+        // what the new file is: its descriptor is not asked.
+        Handle folder;
+        ASSERT_EQ(RealFileSystem().OpenFolder(paths.UserFolder(), folder), 0);
+        const bool rulesTell = RealFileSystem().NewFileModeMask(folder).has_value();
+        RealFileSystem().Close(folder);
+        EXPECT_EQ(counted.CountOf(FsOp::StatOf, "/.u02.txt.solne-"), rulesTell ? 0 : 1);
     }
     ::umask(oldMask);
 }
