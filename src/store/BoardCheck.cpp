@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <tuple>
 #include <unordered_map>
@@ -76,7 +77,7 @@ void DumpBoard(const LoadedBoard& board, const std::function<void(std::string_vi
     std::string utf8;
     auto number = [&](long long n) {
         char text[24];
-        out.append(text, size_t(std::snprintf(text, sizeof text, "%lld", n)));
+        out.append(text, size_t(std::to_chars(text, text + sizeof text, n).ptr - text));
     };
     out += "users ";
     number((long long)board.Users.size());
