@@ -134,7 +134,8 @@ int Check(const std::vector<std::string>& arguments) {
     auto toStderr = [](const std::string& line) {
         std::fprintf(stderr, "%s\n", solne::EscapeReportLine(line).c_str());
     };
-    if (auto error = solne::LoadBoard(fs, paths, board)) {
+    // Read only: the checker never saves the board.
+    if (auto error = solne::LoadBoard(fs, paths, board, {}, solne::LoadFor::Reading)) {
         toStderr(error->ToString());
         for (const auto& j : board.ignoredJournals) toStderr(j.ToString());
         return 2;

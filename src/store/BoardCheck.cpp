@@ -19,15 +19,15 @@ namespace solne {
 namespace {
 
 void AppendDumpText(std::string& out, std::string_view utf8) {
-    for (char c : utf8) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            default: out += c;
-        }
+    size_t plain = 0;  // start of the run of bytes that go out as they are
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const char* escaped = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
+        if (!escaped) continue;
+        out.append(utf8, plain, i - plain).append(escaped);
+        plain = i + 1;
     }
+    out.append(utf8, plain);
 }
 
 // `utf8`: a buffer for the conversion, reused from call to call.

@@ -134,7 +134,7 @@ std::optional<Failure> ReadGroupFile(FileSystem& fs, const WorkFolder& board, co
 // `bytes` and `nameLine` are buffers reused from file to file.
 std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& folder, const WorkFolder& dir,
                                          const BoardIds& ids, const DataFileIds& data, const std::string& name,
-                                         bool isLink, UserInfo& user, UserSource& source, uint64_t& nameLineHash,
+                                         bool isLink, UserInfo& user, UserSource& source, uint64_t* nameLineHash,
                                          std::string& bytes, std::string& nameLine) {
     int err = ReadListedHead(fs, folder, dir, ids, data, name, isLink, kPerUserHeadBytes, bytes);
     if (err != 0 && err != EFBIG) return ReadError(fs, JoinPath(folder.Folder(), name), err);
@@ -143,7 +143,7 @@ std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& fo
     std::string_view line[3];
     for (auto& l : line) l = TakeLine(rest).text;
 
-    nameLineHash = HashBytes(line[0]);
+    if (nameLineHash) *nameLineHash = HashBytes(line[0]);
     nameLine.clear();
     if (!Cp932ToUtf8(line[0], nameLine)) return Problem(JoinPath(folder.Folder(), name), 1, kNotCp932);
     size_t eq = nameLine.find('=');
@@ -161,7 +161,7 @@ std::optional<Failure> ReadPerUserFile(FileSystem& fs, const UserFolderIndex& fo
 // name of its group.
 std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const WorkFolder& boardDir,
                                    BoardIds& ids, const GroupFile& groups, LoadedBoard& board,
-                                   const std::function<void(size_t, size_t)>& progress) {
+                                   const std::function<void(size_t, size_t)>& progress, LoadFor purpose) {
     std::string text;
     FieldLines lines;
     // No per-user file may be either data file: they are known by the
@@ -210,7 +210,8 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         }
     }
     // The name line of each file read, by slot; into the map after the reads.
-    std::vector<uint64_t> hashes(lines.size());
+    const bool saving = purpose == LoadFor::Saving;
+    std::vector<uint64_t> hashes(saving ? lines.size() : 0);
     // The folder owner's rights, held across the files of the folder itself
     // (each read takes them again at no cost); given back before a link is
     // followed, whose target is read with its own folder owner's rights.
@@ -234,7 +235,7 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
             if (entry.isLink) folderRights.reset();
             else if (!folderRights && dir.handle.get().valid()) folderRights.emplace(dir.st.uid);
             if (auto e = ReadPerUserFile(fs, folder, dir, ids, data, source.perUserFile, entry.isLink, user, source,
-                                         hashes[i], bytes, nameLine))
+                                         saving ? &hashes[i] : nullptr, bytes, nameLine))
                 return e;
         }
         if (const std::string* name = groups.NameOf(user.GroupNo)) user.GroupName = *name;
@@ -247,11 +248,14 @@ std::optional<Failure> LoadUsers(FileSystem& fs, const BoardPaths& paths, const 
         }
     }
     folderRights.reset();
-    auto nameLines = std::make_shared<NameLineHashes>();
-    nameLines->reserve(lines.size());
-    for (size_t i = 0; i < board.userSources.size(); ++i)
-        if (const std::string& name = board.userSources[i].perUserFile; !name.empty())
-            nameLines->insert_or_assign(name, hashes[i]);
+    std::shared_ptr<NameLineHashes> nameLines;
+    if (saving) {
+        nameLines = std::make_shared<NameLineHashes>();
+        nameLines->reserve(lines.size());
+        for (size_t i = 0; i < board.userSources.size(); ++i)
+            if (const std::string& name = board.userSources[i].perUserFile; !name.empty())
+                nameLines->insert_or_assign(name, hashes[i]);
+    }
     if (board.Users.empty()) {
         board.Users.emplace_back();
         board.userSources.emplace_back();
@@ -275,7 +279,7 @@ void LoadGroups(GroupFile& groups, LoadedBoard& board) {
 }  // namespace
 
 std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out,
-                                   const std::function<void(size_t done, size_t total)>& progress) {
+                                   const std::function<void(size_t done, size_t total)>& progress, LoadFor purpose) {
     out = LoadedBoard{};
     LoadedBoard board;
     GroupFile groups;
@@ -288,7 +292,7 @@ std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, Loaded
     BoardIds ids;
     ids.board = NodeId::Of(boardDir.st);
     std::optional<Failure> error = ReadGroupFile(fs, boardDir, ids, paths.GroupFilePath, groups);
-    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board, progress);
+    if (!error) error = LoadUsers(fs, paths, boardDir, ids, groups, board, progress, purpose);
     if (!error) {
         LoadGroups(groups, board);
         out = std::move(board);

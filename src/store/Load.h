@@ -42,6 +42,13 @@ struct LoadedBoard {
     std::vector<JournalFinding> ignoredJournals;
 };
 
+// What the board is loaded for. A board loaded to be saved again (the
+// editor, solne-admin) keeps in the snapshot of "user.txt" the name line of
+// every per-user file, which the save's look for changes made outside
+// compares; a board loaded only to be read (solne-check) goes without it
+// and must never be saved.
+enum class LoadFor { Saving, Reading };
+
 // Loads users (with display names, status and plan lines and group names)
 // and groups. Never half-loads: on any error the tables are left empty and
 // the error names the file, the line and the problem (and `out` holds only
@@ -50,6 +57,7 @@ struct LoadedBoard {
 // files are read and after each user's per-user file; the files in all are
 // the two data files and one per line of "user.txt".
 std::optional<Failure> LoadBoard(FileSystem& fs, const BoardPaths& paths, LoadedBoard& out,
-                                   const std::function<void(size_t done, size_t total)>& progress = {});
+                                   const std::function<void(size_t done, size_t total)>& progress = {},
+                                   LoadFor purpose = LoadFor::Saving);
 
 }  // namespace solne

@@ -137,6 +137,18 @@ TEST(LoadBoard, UsersGetTheirPerUserFileAndGroupAndNothingCarriesOver) {
     EXPECT_EQ(b.userSources[0].perUserFile, "u01.txt");
     EXPECT_EQ(b.userSources[1].perUserFile, "");
     EXPECT_EQ(b.userSources[1].line, 2);
+    ASSERT_TRUE(b.userFile.nameLines);
+    EXPECT_EQ(b.userFile.nameLines->size(), 1u) << "what a save compares";
+
+    // Loaded only to be read: the same tables, without the name lines.
+    LoadedBoard r;
+    ASSERT_FALSE(LoadBoard(RealFileSystem(), BoardPaths::For(dir.path()), r, {}, LoadFor::Reading));
+    ASSERT_EQ(r.Users.size(), 2u);
+    EXPECT_EQ(r.Users[0].UserName, "山田太郎");
+    EXPECT_EQ(r.Users[0].PlanLine, a.PlanLine);
+    EXPECT_EQ(r.userSources[0].perUserFile, "u01.txt");
+    EXPECT_EQ(r.userFile, b.userFile);
+    EXPECT_FALSE(r.userFile.nameLines);
 }
 
 TEST(LoadBoard, GroupLinesAllGetSlotsAndTheLastMatchingNameWins) {
