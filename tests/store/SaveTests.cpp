@@ -567,39 +567,58 @@ TEST_F(SaveTest, TemporaryFilesOfDeadProcessesAreRemoved) {
     EXPECT_EQ(TempFilesIn(dir.path()), std::vector<std::string>{dir / ("user/.u02.txt.solne-" + live + "-1.tmp")});
 }
 
+// The board's program rewriting "u01.txt" right after the save read it:
+// "username=山田", "status=" (statusBase plus the writes left), `plan`,
+// then `tail`; in place, or by renaming a new file over it.
+struct BoardWritesAfterRead : FaultyFileSystem {
+    std::string file;
+    int writesLeft = 1;
+    int statusBase = 0;
+    std::string plan = "外出中";
+    bool byRename = false;
+    int readsBefore = 0;            // reads of the file to let pass first
+    std::vector<std::string> tail;  // lines the board writes after the plan line
+    Handle watched;
+    int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& out, FileStat* st) override {
+        int err = FaultyFileSystem::OpenAt(dir, name, forWriting, out, st);
+        if (err == 0 && !forWriting && name == "u01.txt") watched = out;
+        return err;
+    }
+    int Read(Handle h, size_t max, std::string& out) override {
+        int err = FaultyFileSystem::Read(h, max, out);
+        if (h == watched && readsBefore-- <= 0 && writesLeft > 0) {
+            std::vector<std::string> lines = {"username=山田", "status=" + std::to_string(statusBase + writesLeft--),
+                                              "plan=" + plan};
+            lines.insert(lines.end(), tail.begin(), tail.end());
+            std::string bytes = SjisLines(lines);
+            test::WriteBytes(byRename ? file + ".new" : file, bytes);
+            if (byRename) ::rename((file + ".new").c_str(), file.c_str());
+        }
+        return err;
+    }
+    int Close(Handle h) override {
+        if (h == watched) watched = Handle();
+        return FaultyFileSystem::Close(h);
+    }
+};
+
 // The board rewrites a status line in place, keeping the file's size, right
 // after the save read the file: the last look before the rename notices
 // it, for a file that last changed long before (its change time tells) as
 // for one that changed a moment before (its bytes are read again).
 TEST_F(SaveTest, StatusRewrittenInPlaceWithTheSameSizeSurvives) {
-    struct BoardRewritesOnce : FaultyFileSystem {
-        std::string file;
-        Handle watched;
-        bool done = false;
-        int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& out, FileStat* st) override {
-            int err = FaultyFileSystem::OpenAt(dir, name, forWriting, out, st);
-            if (err == 0 && !forWriting && name == "u01.txt") watched = out;
-            return err;
-        }
-        int Read(Handle h, size_t max, std::string& out) override {
-            int err = FaultyFileSystem::Read(h, max, out);
-            if (h == watched && !done) {
-                done = true;
-                test::WriteBytes(file, SjisLines({"username=山田", "status=2", "plan=会議"}));
-            }
-            return err;
-        }
-    };
     for (bool settled : {true, false}) {
         SCOPED_TRACE(settled ? "settled" : "just written");
         Make(SampleBoard());
         if (settled) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         LoadedBoard b = Load();
         b.Users[0].UserName = "山田花子";
-        BoardRewritesOnce board;
+        BoardWritesAfterRead board;  // "status=1" becomes "status=2", the plan stays
         board.file = UserFile("u01.txt");
+        board.statusBase = 1;
+        board.plan = "会議";
         ASSERT_TRUE(Save(b, board).ok());
-        EXPECT_TRUE(board.done);
+        EXPECT_EQ(board.writesLeft, 0);
         EXPECT_EQ(Bytes("user/u01.txt"), SjisLines({"username=山田花子", "status=2", "plan=会議"}));
         EXPECT_EQ(b.Users[0].StatusLine, "status=2");
     }
@@ -610,34 +629,6 @@ TEST_F(SaveTest, StatusRewrittenInPlaceWithTheSameSizeSurvives) {
 // notices it, and the new status survives. A file that changes at every
 // look is saved all the same after a few attempts.
 TEST_F(SaveTest, StatusWrittenWhileSavingSurvives) {
-    struct BoardWritesAfterRead : FaultyFileSystem {
-        std::string file;
-        int writesLeft = 1;
-        bool byRename = false;
-        int readsBefore = 0;            // reads of the file to let pass first
-        std::vector<std::string> tail;  // lines the board writes after the plan line
-        Handle watched;
-        int OpenAt(Handle dir, const std::string& name, bool forWriting, Handle& out, FileStat* st) override {
-            int err = FaultyFileSystem::OpenAt(dir, name, forWriting, out, st);
-            if (err == 0 && !forWriting && name == "u01.txt") watched = out;
-            return err;
-        }
-        int Read(Handle h, size_t max, std::string& out) override {
-            int err = FaultyFileSystem::Read(h, max, out);
-            if (h == watched && readsBefore-- <= 0 && writesLeft > 0) {
-                std::vector<std::string> lines = {"username=山田", "status=" + std::to_string(writesLeft--), "plan=外出中"};
-                lines.insert(lines.end(), tail.begin(), tail.end());
-                std::string bytes = SjisLines(lines);
-                test::WriteBytes(byRename ? file + ".new" : file, bytes);
-                if (byRename) ::rename((file + ".new").c_str(), file.c_str());
-            }
-            return err;
-        }
-        int Close(Handle h) override {
-            if (h == watched) watched = Handle();
-            return FaultyFileSystem::Close(h);
-        }
-    };
 #ifdef _WIN32
     const bool ways[] = {false};  // Windows renames over no file that is open
 #else
