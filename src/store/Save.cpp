@@ -178,7 +178,8 @@ struct NewFileRules {
 NewFileRules RulesOf(FileSystem& fs, const WorkFolder& folder) {
     NewFileRules r;
     r.group = NewFileGroup(folder.st);
-    r.namesOnlyOwners = !OthersMayChange(folder.st);
+    // Only where files have owners: elsewhere no mode tells who may rename.
+    r.namesOnlyOwners = kFilesHaveOwners && !OthersMayChange(folder.st);
     // The folder's own group, whichever rule the file system follows
     // (the folder's group, or the creator's).
     if (r.group == folder.st.gid) {
