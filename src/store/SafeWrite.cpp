@@ -230,7 +230,7 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
     Handle file;
     // A file that will hold its group at once gets its permissions at once;
     // else it stays private until its owner and group are set.
-    const bool groupAtOnce = kFilesHaveOwners && exists && c.newFileGroup && *c.newFileGroup == st.gid;
+    const bool groupAtOnce = kFilesHaveOwners && exists && c.folder.newFileGroup && *c.folder.newFileGroup == st.gid;
     const FileMode createMode = !exists ? 0666 : groupAtOnce ? (st.mode & 0777) : 0600;
     if (int err = CreateTemporaryFile(fs, dir, name, createMode, temp, file); err != 0)
         return Fail(failedStep, step::kCreate, err);
@@ -239,18 +239,18 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
     // The new file's owner, group and mode, and its identity for the look
     // before the rename: from its descriptor, unless the rules tell the
     // first and no look is needed.
-    const bool known = c.newFile && c.namesOnlyOwners;
+    const std::optional<FolderRules::NewFileFacts>& rules = c.folder.newFile;
     int err = 0;
-    if (known) {
-        made.uid = c.newFile->uid;
-        made.gid = c.newFile->gid;
-        made.mode = createMode & ~c.newFile->umask;
+    if (rules && c.folder.namesOnlyOwners) {
+        made.uid = rules->uid;
+        made.gid = rules->gid;
+        made.mode = createMode & ~rules->umask;
     } else if ((err = fs.StatOf(file, made)) != 0) {
         failedStep = step::kInfo;
     }
     if (err == 0) err = WriteContent(fs, file, c, &copied, failedStep);
     if (err == 0 && exists) {
-        // Only what differs is changed (the new file's descriptor tells).
+        // Only what differs is changed.
         const bool owned = made.uid == st.uid && made.gid == st.gid;
         if (!owned && RunningAsRoot()) {
             if ((err = fs.SetOwner(file, st.uid, st.gid)) != 0) failedStep = step::kOwner;
@@ -266,7 +266,7 @@ int ReplaceByRename(FileSystem& fs, Handle dir, const std::string& name, bool ex
     err = CloseWritten(fs, file, err, failedStep);
     // The name must still hold the file made: one swapped for a link by
     // someone else is not renamed over the board file.
-    if (err == 0 && !useInPlace && !c.namesOnlyOwners) {
+    if (err == 0 && !useInPlace && !c.folder.namesOnlyOwners) {
         FileStat now;
         if ((err = fs.StatAt(dir, temp, now)) == 0 && (now.isLink || now.dev != made.dev || now.ino != made.ino))
             err = kReplacedMeanwhile;

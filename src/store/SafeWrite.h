@@ -34,22 +34,9 @@ int OpenSource(FileSystem& fs, Handle dir, const std::string& name, SourceFile& 
 // Reads on until the source's head holds at least `size` bytes or the whole file.
 int ReadHead(FileSystem& fs, SourceFile& src, size_t size);
 
-// The new content of a file: `head`, then, with a source, the source's
-// bytes from `keepFrom` (within its head) to its end. `verify`: right before
-// the new content takes the file's place, the file must still be the source
-// and hold the bytes read from it, else nothing changes and the result is
-// kChangedMeanwhile, so the caller can rebuild from the new bytes. A
-// source without an open handle holds the whole file in `head` (read
-// before, `st` from that read's descriptor); the last look then opens the
-// name itself (or looks at it, when settled).
-struct NewContent {
-    NewContent(std::string_view head) : head(head) {}
-    NewContent(std::string_view head, SourceFile& source, size_t keepFrom, bool verify)
-        : head(head), source(&source), keepFrom(keepFrom), verify(verify) {}
-    std::string_view head;
-    SourceFile* source = nullptr;
-    size_t keepFrom = 0;
-    bool verify = false;
+// What is known of the folder a new file is made in, learnt once for all
+// the files written there with the rights they are written with.
+struct FolderRules {
     // The group a file created in the folder gets (NewFileGroup), when
     // known: a new file that replaces one of that group is made with the
     // old file's permissions at once, and needs no change of owner or mode
@@ -71,6 +58,25 @@ struct NewContent {
     std::optional<NewFileFacts> newFile;
 };
 
+// The new content of a file: `head`, then, with a source, the source's
+// bytes from `keepFrom` (within its head) to its end. `verify`: right before
+// the new content takes the file's place, the file must still be the source
+// and hold the bytes read from it, else nothing changes and the result is
+// kChangedMeanwhile, so the caller can rebuild from the new bytes. A
+// source without an open handle holds the whole file in `head` (read
+// before, `st` from that read's descriptor); the last look then opens the
+// name itself (or looks at it, when settled).
+struct NewContent {
+    NewContent(std::string_view head) : head(head) {}
+    NewContent(std::string_view head, SourceFile& source, size_t keepFrom, bool verify)
+        : head(head), source(&source), keepFrom(keepFrom), verify(verify) {}
+    std::string_view head;
+    SourceFile* source = nullptr;
+    size_t keepFrom = 0;
+    bool verify = false;
+    FolderRules folder;  // nothing known by default
+};
+
 // Replaces a file's content safely (the settings file; the board's files
 // go through ReplaceFileIn on the folders of BoardFolder.h). A symbolic
 // link is followed under the link rule (LinkRule.h) with `root` as the
@@ -86,8 +92,8 @@ struct NewContent {
 // between leaves the journal, from which the loader reads the old content
 // and the next save restores it. A file that a network share will not let
 // a new file be renamed over (it is open somewhere: EBUSY or EEXIST from the
-// rename) is rewritten in place the same way. An interrupted rewrite found on the file
-// is rolled back before anything is written. No temporary file stays after
+// rename) is rewritten in place the same way. An interrupted rewrite found
+// on the file is rolled back before anything is written. No temporary file stays after
 // a failure. Returns 0 or an errno value and the step that failed (a
 // Japanese word for reports).
 int ReplaceFile(FileSystem& fs, const std::string& root, const std::string& path, std::string_view content,

@@ -167,24 +167,19 @@ struct ReadAhead {
     std::string bytes;    // the whole file, or its first kNameLineBytes
 };
 
-// What a new file made in the open per-user folder is like, learnt once
-// for all its files with the rights they are written with.
-struct NewFileRules {
-    GroupId group = 0;             // NewFileGroup
-    bool namesOnlyOwners = false;  // NewContent::namesOnlyOwners
-    std::optional<NewContent::NewFileFacts> newFile;
-};
-
-NewFileRules RulesOf(FileSystem& fs, const WorkFolder& folder) {
-    NewFileRules r;
-    r.group = NewFileGroup(folder.st);
+// What a new file made in the open per-user folder is like, asked with the
+// rights its files are written with.
+FolderRules RulesOf(FileSystem& fs, const WorkFolder& folder) {
+    FolderRules r;
+    const GroupId group = NewFileGroup(folder.st);
+    r.newFileGroup = group;
     // Only where files have owners: elsewhere no mode tells who may rename.
     r.namesOnlyOwners = kFilesHaveOwners && !OthersMayChange(folder.st);
     // The folder's own group, whichever rule the file system follows
     // (the folder's group, or the creator's).
-    if (r.group == folder.st.gid) {
+    if (group == folder.st.gid) {
         if (auto mask = fs.NewFileModeMask(*folder))
-            r.newFile = NewContent::NewFileFacts{EffectiveUser(), r.group, *mask};
+            r.newFile = FolderRules::NewFileFacts{EffectiveUser(), group, *mask};
     }
     return r;
 }
@@ -198,14 +193,10 @@ NewFileRules RulesOf(FileSystem& fs, const WorkFolder& folder) {
 // with the failed step; `c` is what the file now holds.
 int WriteUserFile(FileSystem& fs, Handle dir, const std::string& name, bool lookForJournal, bool followedLink,
                   const DataFileIds& data, const std::string& nameLine, const ReadAhead* ahead,
-                  const NewFileRules* rules, PerUserContent& c, std::string& step) {
+                  const FolderRules* rules, PerUserContent& c, std::string& step) {
     // What the folder tells the replace, when the file is in the per-user folder itself.
     auto withFolder = [&](NewContent content) {
-        if (rules) {
-            content.newFileGroup = rules->group;
-            content.namesOnlyOwners = rules->namesOnlyOwners;
-            content.newFile = rules->newFile;
-        }
+        if (rules) content.folder = *rules;
         return content;
     };
     constexpr int kVerifiedAttempts = 3;
@@ -435,7 +426,7 @@ void WriteUserFiles(FileSystem& fs, const WorkFolder& user, const BoardIds& ids,
     // itself; given back before a link is followed.
     std::optional<OwnerRights> folderRights;
     // What files made in the folder are like, asked once with those rights.
-    std::optional<NewFileRules> rules;
+    std::optional<FolderRules> rules;
     // The name lines written, by file; into `nameLines` after the writes.
     std::vector<std::pair<size_t, uint64_t>> written;
     if (nameLines) written.reserve(plan.files.size());
