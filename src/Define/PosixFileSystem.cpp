@@ -86,7 +86,6 @@ thread_local uid_t tlRightsUid = 0;
 thread_local int tlRightsScopes = 0;
 thread_local uid_t tlScopeEuid = 0;
 
-// Checks that an opened descriptor is a regular file; closes it otherwise.
 // Whether the open file or folder is on a local disk: a file system whose
 // times come from this machine's clock and whose new files take their
 // owner, group and mode as the POSIX rules say.
@@ -98,6 +97,7 @@ bool OnLocalDisk(int fd) {
     return std::find(std::begin(kLocal), std::end(kLocal), long(s.f_type)) != std::end(kLocal);
 }
 
+// Checks that an opened descriptor is a regular file; closes it otherwise.
 int KeepIfRegular(int fd, Handle& file, FileStat* out = nullptr) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {

@@ -12,7 +12,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-
 #include "store/FieldReader.h"
 #include "store/BoardFolder.h"
 #include "store/SafeWrite.h"
@@ -141,12 +140,12 @@ bool HoldsFirstLines(std::string_view head) {
     return !head.empty();
 }
 
-// Reads a per-user file's head until it holds the first three lines: a
-// little at first, more for long lines, up to the limit for data files.
 // How much of a per-user file the save holds at first; the rest is
 // streamed from disk when the file is written.
 constexpr size_t kHeldBytes = 4096;
 
+// Reads a per-user file's head until it holds the first three lines: a
+// little at first, more for long lines, up to the limit for data files.
 int ReadFirstLines(FileSystem& fs, SourceFile& src) {
     for (size_t size = kHeldBytes;; size = std::min(size * 2, kMaxFileBytes)) {
         if (int err = ReadHead(fs, src, size); err != 0) return err;
@@ -822,7 +821,8 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
     // No per-user file may turn out to be a data file: without knowing
     // them (as they are now that "user.txt" is written), none is written.
     DataFileIds data;
-    int dataErr = folderErr != 0 ? 0 : aheadDataErr != 0 ? aheadDataErr : FindDataFiles(fs, board, ids, data, failedName);
+    int dataErr = 0;
+    if (folderErr == 0) dataErr = aheadDataErr != 0 ? aheadDataErr : FindDataFiles(fs, board, ids, data, failedName);
     if (dataErr != 0)
         failures.push_back(FileFailure(fs, JoinPath(root, failedName), step::kInfo, dataErr));
     if (folderErr == 0 && dataErr == 0) {
@@ -830,7 +830,8 @@ SaveReport SaveBoard(FileSystem& fs, const BoardPaths& paths, UserTable& users,
                        nameLines.get(), failures, fileDone);
     } else if (folderErr != 0) {
         for (const UserFile& f : plan.files)
-            failures.push_back(FileFailure(fs, JoinPath(folder, f.name), folderErr == ENOENT ? step::kCreate : step::kInfo, folderErr));
+            failures.push_back(FileFailure(fs, JoinPath(folder, f.name),
+                                           folderErr == ENOENT ? step::kCreate : step::kInfo, folderErr));
     }
 
     // 3. Pruning. The old "user.txt" still lists the users whose files it

@@ -42,13 +42,12 @@ public:
 
     // The entry of the regular file of exactly this name, or -1.
     long EntryOf(std::string_view name) const;
-    // Whether the listing holds a regular file of exactly this name, and
-    // whether that name is a symbolic link.
-    bool Has(std::string_view name) const { return EntryOf(name) >= 0; }
+    // Whether the listing holds a regular file of exactly this name that
+    // is a symbolic link.
+    bool IsLink(std::string_view name) const;
     // Whether the listing holds an entry of any kind under the name of the
     // journal of `name` (it is then judged, and named when not trusted).
     bool HasJournalOf(const std::string& name) const;
-    bool IsLink(std::string_view name) const;
 
     const std::vector<DirEntry>& Entries() const { return entries_; }
     const std::string& Folder() const { return folder_; }
