@@ -28,31 +28,25 @@ void Load(benchmark::State& state) {
     }
 }
 
-// The least a program that loads a board must do, as a process of its own:
-// list the per-user folder and read every file once.
-void RawReadProcess(benchmark::State& state) {
+// Runs `program COMMAND BOARD`, a program beside this one, once an iteration.
+void TimeProcess(benchmark::State& state, const char* program, const char* command) {
     const std::string& board = BoardOf(static_cast<int>(state.range(0)));
-    const std::string self = BesideMe("bench_store");
+    const std::string path = BesideMe(program);
     SettleDisk();
     for (auto _ : state)
-        if (RunProcess({self, "--raw-read", board}) != 0) {
-            state.SkipWithError("the raw read failed");
+        if (RunProcess({path, command, board}) != 0) {
+            state.SkipWithError((std::string(program) + " " + command + " failed").c_str());
             break;
         }
 }
 
+// The least a program that loads a board must do, as a process of its own:
+// list the per-user folder and read every file once.
+void RawReadProcess(benchmark::State& state) { TimeProcess(state, "bench_store", "--raw-read"); }
+
 // The whole of "solne-check dump": start, load, write both tables (to
 // /dev/null), end.
-void DumpProcess(benchmark::State& state) {
-    const std::string& board = BoardOf(static_cast<int>(state.range(0)));
-    const std::string check = BesideMe("solne-check");
-    SettleDisk();
-    for (auto _ : state)
-        if (RunProcess({check, "dump", board}) != 0) {
-            state.SkipWithError("solne-check dump failed");
-            break;
-        }
-}
+void DumpProcess(benchmark::State& state) { TimeProcess(state, "solne-check", "dump"); }
 
 }  // namespace
 
